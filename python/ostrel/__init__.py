@@ -1,0 +1,24 @@
+"""ostrel: explicit, typed, fast Result and Option values for Python.
+
+``Ok``/``Err`` carry the outcome of an operation that can fail, ``Some``/``Nothing`` a
+value that may be absent. Errors gather context on their way up (``note``,
+``wrap_err``, ``traced``) and are taken out only where the caller wants them.
+"""
+
+from __future__ import annotations
+
+from ._exceptions import UnwrapError
+from ._version import __version__
+from .option import Nothing, Option, Some
+from .result import Err, Ok, Result
+
+__all__ = [
+    "__version__",
+    "Result",
+    "Ok",
+    "Err",
+    "Option",
+    "Some",
+    "Nothing",
+    "UnwrapError",
+]

@@ -1,0 +1,21 @@
+"""Selection of the native backend."""
+
+from __future__ import annotations
+
+from ._version import __version__
+
+__all__ = ["native_active", "native_version"]
+
+
+def native_version() -> str | None:
+    """The ``__version__`` of the importable ``ostrel_core``, or ``None`` if it cannot be imported."""
+    try:
+        import ostrel_core
+    except ImportError:
+        return None
+    return getattr(ostrel_core, "__version__", None)
+
+
+def native_active() -> bool:
+    """True when ``ostrel_core`` imports and its version is exactly this package's."""
+    return native_version() == __version__

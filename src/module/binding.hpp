@@ -1,0 +1,86 @@
+// Parameter tables and the one argument binder.
+//
+// Every method and constructor that takes arguments declares a constant
+// Params table; bind() fills a fixed array of borrowed slots from the
+// interpreter's arguments, allocation-free on success, and converts text and
+// tuple parameters. Every binding and conversion message is made here, and
+// only when an error occurs.
+#pragma once
+
+#include "module/outcome.hpp"
+
+#include <string_view>
+
+namespace ostrel {
+
+inline constexpr int kMaxParams = 4;
+
+enum class Conv : unsigned char {
+  Any,    // passed on as given
+  Text,   // a str (or subclass) whose text is taken as UTF-8
+  Tuple,  // a tuple (or subclass)
+};
+
+struct Param {
+  std::string_view name;  // a string literal, so data() is NUL-terminated
+  Conv conv = Conv::Any;
+  bool required = true;  // keyword-only parameters only; positional ones use Params::required
+};
+
+struct Params {
+  const char* full_name;  // "Some.map()", used in every message
+  const Param* positional = nullptr;
+  int n_positional = 0;
+  int n_required = 0;  // leading positional parameters that must be given
+  const Param* kwonly = nullptr;
+  int n_kwonly = 0;
+  bool var_positional = false;  // surplus positional arguments are collected
+  bool var_keyword = false;     // undeclared keywords are collected
+
+  constexpr int count() const { return n_positional + n_kwonly; }
+  constexpr const Param& param(int i) const {
+    return i < n_positional ? positional[i] : kwonly[i - n_positional];
+  }
+  constexpr bool optional(int i) const {
+    return i < n_positional ? i >= n_required : !kwonly[i - n_positional].required;
+  }
+};
+
+// The bound and converted arguments of one call; every pointer is borrowed
+// from the interpreter's argument array for the duration of the call.
+struct Args {
+  PyObject* slot[kMaxParams] = {};  // null when an optional parameter is absent
+  const char* text[kMaxParams] = {};
+  Py_ssize_t text_len[kMaxParams] = {};
+  PyObject* const* var = nullptr;  // surplus positional arguments
+  Py_ssize_t n_var = 0;
+
+  PyObject* operator[](int i) const { return slot[i]; }
+  std::string_view text_of(int i) const { return {text[i], static_cast<size_t>(text_len[i])}; }
+};
+
+// Bind a fast call: `args` holds `nargs` positional values followed by the
+// values of the keywords named in `kwnames` (a tuple, or null).
+bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+               Args& out, Outcome* error) noexcept;
+// Bind a constructor call from an argument tuple and a keyword dict (or null).
+bool bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out,
+                Outcome* error) noexcept;
+
+// The fast path of bind_fast, inlined into every method entry: exactly the
+// required positional arguments and no keywords.
+inline bool bind_method(const Params& p, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames, Args& out, Outcome* error) noexcept {
+  if (OSTREL_LIKELY(kwnames == nullptr && nargs == p.n_positional && p.n_kwonly == 0 &&
+                    p.n_required == p.n_positional)) {
+    bool plain = true;
+    for (int i = 0; i < p.n_positional; ++i) {
+      out.slot[i] = args[i];
+      if (p.positional[i].conv != Conv::Any) plain = false;
+    }
+    if (plain) return true;
+  }
+  return bind_fast(p, args, nargs, kwnames, out, error);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,99 @@
+// The module entry: PyInit_ostrel_core and the one execution slot.
+#include "module/names.hpp"
+#include "module/outcome.hpp"
+#include "module/types.hpp"
+#include "module/variant.hpp"
+
+namespace ostrel {
+
+namespace {
+
+constexpr const char kModuleDoc[] =
+    "BIND: __version__: str\n\nWHY: `ostrel._impl.native_active()` compares this against ostrel's own\n"
+    "`__version__` (src/ostrel/_version.py) before trusting this extension;\nan ABI-coupled native "
+    "module with a stale version is worse than no\nnative module, so the check must have something "
+    "exact to compare.";
+
+// A diagnostic rendering of the pending exception: its type, value and
+// traceback. The exception is cleared.
+Ref render_pending() {
+  PyObject *type = nullptr, *value = nullptr, *tb = nullptr;
+  PyErr_Fetch(&type, &value, &tb);
+  PyErr_NormalizeException(&type, &value, &tb);
+  Ref t = Ref::steal(type), v = Ref::steal(value), b = Ref::steal(tb);
+  Ref text = Ref::steal(PyUnicode_FromFormat("%R: %R (traceback %R)", t ? t.get() : Py_None,
+                                             v ? v.get() : Py_None, b ? b.get() : Py_None));
+  if (!text) PyErr_Clear();
+  return text;
+}
+
+// `name = value` on the module, with `name` appended to __all__ (created on
+// the first addition).
+Outcome add_attribute(PyObject* module, const char* name, PyObject* value) {
+  PyObject* all_name = interned(Name::all);
+  if (all_name == nullptr) return Outcome::capture();
+  Ref all = Ref::steal(PyObject_GetAttr(module, all_name));
+  if (!all) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return Outcome::capture();
+    PyErr_Clear();
+    all = Ref::steal(PyList_New(0));
+    if (!all) return Outcome::capture();
+    if (PyObject_SetAttr(module, all_name, all.get()) < 0) return Outcome::capture();
+  }
+  Ref key = Ref::steal(PyUnicode_FromString(name));
+  if (!key) return Outcome::internal_null();
+  if (PyList_Append(all.get(), key.get()) < 0) {
+    Ref why = render_pending();
+    if (!why) return Outcome::internal("could not append __name__ to __all__");
+    return Outcome::internal_format("could not append __name__ to __all__: %U", why.get());
+  }
+  if (PyObject_SetAttr(module, key.get(), value) < 0) return Outcome::capture();
+  return Outcome::scalar(0);
+}
+
+Outcome exec_module(PyObject* module) {
+  Ref version = Ref::steal(PyUnicode_FromString(OSTREL_VERSION));
+  if (!version) return Outcome::capture();
+  Outcome added = add_attribute(module, "__version__", version.get());
+  if (!added.is_value()) return added;
+
+  const Cls order[] = {Cls::Result, Cls::Ok, Cls::Err, Cls::Option, Cls::Some, Cls::Nothing};
+  for (Cls c : order) {
+    PyTypeObject* type = lookup_type(c);
+    if (type == nullptr) return Outcome::capture();
+    Outcome o = add_attribute(module, class_def(c).name, reinterpret_cast<PyObject*>(type));
+    if (!o.is_value()) return o;
+  }
+  check_pair_hash();
+  return Outcome::scalar(0);
+}
+
+int exec_slot(PyObject* module) noexcept {
+  Outcome o = exec_module(module);
+  if (o.is_value()) return 0;
+  o.restore();
+  return -1;
+}
+
+PyModuleDef_Slot g_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
+    {0, nullptr},
+};
+
+PyModuleDef g_definition = {
+    PyModuleDef_HEAD_INIT,
+    "ostrel_core",
+    kModuleDoc,
+    0,
+    nullptr,
+    g_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+
+}  // namespace ostrel
+
+PyMODINIT_FUNC PyInit_ostrel_core(void) { return PyModuleDef_Init(&ostrel::g_definition); }

@@ -1,0 +1,147 @@
+#include "module/variant.hpp"
+
+namespace ostrel {
+
+Outcome op_true(PyObject*) noexcept { return Outcome::same(Py_True); }
+Outcome op_false(PyObject*) noexcept { return Outcome::same(Py_False); }
+Outcome op_none(PyObject*) noexcept { return Outcome::same(Py_None); }
+Outcome op_empty_tuple(PyObject*) noexcept {
+  PyObject* t = PyTuple_New(0);
+  if (t == nullptr) return Outcome::internal_null();
+  return Outcome::value(Ref::steal(t));
+}
+Outcome op_self(PyObject* self) noexcept { return Outcome::same(self); }
+Outcome op_self_args(PyObject* self, const Args&) noexcept { return Outcome::same(self); }
+
+Outcome iterate(PyObject* payload) noexcept {
+  Ref list = Ref::steal(PyList_New(payload != nullptr ? 1 : 0));
+  if (!list) return Outcome::capture();
+  if (payload != nullptr) {
+    Py_INCREF(payload);
+    if (PyList_SetItem(list.get(), 0, payload) < 0) return Outcome::capture();
+  }
+  return Outcome::from(PyObject_GetIter(list.get()));
+}
+
+namespace {
+
+bool g_pair_hash_exact = false;
+
+// The interpreter's hash of a 2-tuple from the hashes of its items.
+Py_hash_t pair_hash(Py_hash_t first, Py_hash_t second) noexcept {
+#if SIZEOF_PY_HASH_T > 4
+  constexpr Py_uhash_t prime1 = 11400714785074694791ULL;
+  constexpr Py_uhash_t prime2 = 14029467366897019727ULL;
+  constexpr Py_uhash_t prime5 = 2870177450012600261ULL;
+  auto rotate = [](Py_uhash_t x) { return (x << 31) | (x >> 33); };
+#else
+  constexpr Py_uhash_t prime1 = 2654435761UL;
+  constexpr Py_uhash_t prime2 = 2246822519UL;
+  constexpr Py_uhash_t prime5 = 374761393UL;
+  auto rotate = [](Py_uhash_t x) { return (x << 13) | (x >> 19); };
+#endif
+  Py_uhash_t acc = prime5;
+  for (Py_hash_t lane : {first, second}) {
+    acc += static_cast<Py_uhash_t>(lane) * prime2;
+    acc = rotate(acc);
+    acc *= prime1;
+  }
+  acc += static_cast<Py_uhash_t>(2) ^ (prime5 ^ 3527539UL);
+  if (acc == static_cast<Py_uhash_t>(-1)) return 1546275796;
+  return static_cast<Py_hash_t>(acc);
+}
+
+Py_hash_t tuple_hash(long tag, PyObject* payload) noexcept {
+  Ref t = Ref::steal(PyTuple_New(2));
+  Ref tag_obj = Ref::steal(PyLong_FromLong(tag));
+  if (!t || !tag_obj) return -1;
+  Py_INCREF(payload);
+  PyTuple_SetItem(t.get(), 0, tag_obj.release());
+  PyTuple_SetItem(t.get(), 1, payload);
+  return PyObject_Hash(t.get());
+}
+
+}  // namespace
+
+void check_pair_hash() noexcept {
+  // Compare against real tuples on values whose hashes cover the edge cases
+  // (-1 as an item hash, large and negative hashes, the two tags).
+  const long long ints[] = {0, 1, -1, -2, (1LL << 61) - 2, -((1LL << 61) - 2), 1234567};
+  Ref samples[10];
+  int n = 0;
+  for (long long v : ints) samples[n++] = Ref::steal(PyLong_FromLongLong(v));
+  samples[n++] = Ref::steal(PyUnicode_FromString("ostrel"));
+  samples[n++] = Ref::steal(PyFloat_FromDouble(1.5));
+  samples[n++] = Ref::borrow(Py_None);
+  bool exact = true;
+  for (int i = 0; i < n && exact; ++i) {
+    if (!samples[i]) {
+      exact = false;
+      break;
+    }
+    for (long tag : {0L, 1L}) {
+      const Py_hash_t real = tuple_hash(tag, samples[i].get());
+      const Py_hash_t item = PyObject_Hash(samples[i].get());
+      if (real == -1 || item == -1 || pair_hash(tag, item) != real) exact = false;
+    }
+  }
+  if (PyErr_Occurred() != nullptr) PyErr_Clear();
+  g_pair_hash_exact = exact;
+}
+
+Outcome hash_tagged(long tag, PyObject* payload) noexcept {
+  if (Py_EnterRecursiveCall(" while hashing a result or option") != 0) return Outcome::capture();
+  Py_hash_t h;
+  if (OSTREL_LIKELY(g_pair_hash_exact)) {
+    h = PyObject_Hash(payload);
+    if (h != -1) h = pair_hash(tag, h);
+  } else {
+    h = tuple_hash(tag, payload);
+  }
+  Py_LeaveRecursiveCall();
+  if (h == -1) return Outcome::capture();
+  return Outcome::scalar(h);
+}
+
+Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
+  if ((op != Py_EQ && op != Py_NE) || theirs == nullptr) return Outcome::not_implemented();
+  Ref r = Ref::steal(PyObject_RichCompare(mine, theirs, Py_EQ));
+  if (!r) return Outcome::capture();
+  const int truth = PyObject_IsTrue(r.get());
+  if (truth < 0) return Outcome::capture();
+  return Outcome::boolean((truth != 0) == (op == Py_EQ));
+}
+
+Outcome call(PyObject* fn, PyObject* arg) noexcept {
+  if (arg == nullptr) return Outcome::from(PyObject_CallNoArgs(fn));
+  return Outcome::from(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
+}
+
+Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept {
+  if (name == nullptr) return Outcome::capture();
+  return Outcome::from(PyObject_CallMethodObjArgs(obj, name, arg, nullptr));
+}
+
+Outcome call_truth(PyObject* fn, PyObject* arg) noexcept {
+  Ref r = Ref::steal(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
+  if (!r) return Outcome::capture();
+  const int truth = PyObject_IsTrue(r.get());
+  if (truth < 0) return Outcome::capture();
+  return Outcome::boolean(truth != 0);
+}
+
+Outcome deepcopy_payload(PyObject* payload, PyObject* memo) noexcept {
+  Ref deepcopy = deepcopy_function();
+  if (!deepcopy) return Outcome::capture();
+  return Outcome::from(PyObject_CallFunctionObjArgs(deepcopy.get(), payload, memo, nullptr));
+}
+
+Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept {
+  Ref alias = generic_alias_class(family);
+  if (!alias) return Outcome::capture();
+  return Outcome::from(PyObject_CallFunctionObjArgs(alias.get(), cls, args, nullptr));
+}
+
+Outcome refuse_truth(const char* message) noexcept { return Outcome::raise(PyExc_TypeError, message); }
+
+}  // namespace ostrel

@@ -1,0 +1,49 @@
+// Operations shared by the variants of both families: constant properties,
+// iteration, hashing and equality of a tagged payload, calls into Python,
+// deep copies and generic subscription.
+#pragma once
+
+#include "module/binding.hpp"
+#include "module/companion.hpp"
+#include "module/outcome.hpp"
+
+namespace ostrel {
+
+// Properties and no-argument methods that do not look at the receiver's fields.
+Outcome op_true(PyObject* self) noexcept;
+Outcome op_false(PyObject* self) noexcept;
+Outcome op_none(PyObject* self) noexcept;
+Outcome op_empty_tuple(PyObject* self) noexcept;
+Outcome op_self(PyObject* self) noexcept;  // __copy__, and every "returns the receiver"
+Outcome op_self_args(PyObject* self, const Args& args) noexcept;
+
+// An iterator over a new list: [payload], or [] when payload is null.
+Outcome iterate(PyObject* payload) noexcept;
+
+// hash((tag, payload)), computed without building the tuple where that gives
+// the interpreter's own answer; -1 becomes -2.
+Outcome hash_tagged(long tag, PyObject* payload) noexcept;
+// Checked once at start-up against real tuples.
+void check_pair_hash() noexcept;
+
+// == and != of two payloads, with no identity shortcut; `theirs` null means
+// the other operand is not of the same variant. Orderings are not supported.
+Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept;
+
+// fn(arg), or fn() when arg is null: positional only, result unchecked.
+Outcome call(PyObject* fn, PyObject* arg) noexcept;
+// obj.<name>(arg), by ordinary attribute lookup.
+Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
+// The truth value of fn(arg) as True or False.
+Outcome call_truth(PyObject* fn, PyObject* arg) noexcept;
+
+// copy.deepcopy(payload, memo).
+Outcome deepcopy_payload(PyObject* payload, PyObject* memo) noexcept;
+
+// types.GenericAlias(cls, args).
+Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept;
+
+// The truth-value refusal of one family.
+Outcome refuse_truth(const char* message) noexcept;
+
+}  // namespace ostrel
