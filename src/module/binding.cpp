@@ -196,10 +196,18 @@ bool bind_common(const Params& p, Py_ssize_t nargs, ForEachKeyword for_each_keyw
   return convert(p, out, error);
 }
 
+// Every declared slot starts empty.
+void clear(const Params& p, Args& out) {
+  for (int i = 0; i < p.count(); ++i) out.slot[i] = nullptr;
+  out.var = nullptr;
+  out.n_var = 0;
+}
+
 }  // namespace
 
 bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                Args& out, Outcome* error) noexcept {
+  clear(p, out);
   const Py_ssize_t take = nargs < p.n_positional ? nargs : p.n_positional;
   for (Py_ssize_t i = 0; i < take; ++i) out.slot[i] = args[i];
   if (nargs > p.n_positional) {
@@ -223,6 +231,7 @@ bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObjec
 
 bool bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out,
                 Outcome* error) noexcept {
+  clear(p, out);
   const Py_ssize_t nargs = PyTuple_Size(args);
   const Py_ssize_t take = nargs < p.n_positional ? nargs : p.n_positional;
   for (Py_ssize_t i = 0; i < take; ++i) out.slot[i] = PyTuple_GetItem(args, i);

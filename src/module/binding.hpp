@@ -47,11 +47,13 @@ struct Params {
 };
 
 // The bound and converted arguments of one call; every pointer is borrowed
-// from the interpreter's argument array for the duration of the call.
+// from the interpreter's argument array for the duration of the call. Only
+// the entries of declared parameters are written; text entries only for
+// converted text parameters.
 struct Args {
-  PyObject* slot[kMaxParams] = {};  // null when an optional parameter is absent
-  const char* text[kMaxParams] = {};
-  Py_ssize_t text_len[kMaxParams] = {};
+  PyObject* slot[kMaxParams];  // null when an optional parameter is absent
+  const char* text[kMaxParams];
+  Py_ssize_t text_len[kMaxParams];
   PyObject* const* var = nullptr;  // surplus positional arguments
   Py_ssize_t n_var = 0;
 
@@ -67,20 +69,34 @@ bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObjec
 bool bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out,
                 Outcome* error) noexcept;
 
-// The fast path of bind_fast, inlined into every method entry: exactly the
-// required positional arguments and no keywords.
-inline bool bind_method(const Params& p, PyObject* const* args, Py_ssize_t nargs,
-                        PyObject* kwnames, Args& out, Outcome* error) noexcept {
-  if (OSTREL_LIKELY(kwnames == nullptr && nargs == p.n_positional && p.n_kwonly == 0 &&
-                    p.n_required == p.n_positional)) {
-    bool plain = true;
-    for (int i = 0; i < p.n_positional; ++i) {
-      out.slot[i] = args[i];
-      if (p.positional[i].conv != Conv::Any) plain = false;
-    }
-    if (plain) return true;
+// True when a call with exactly the positional parameters and no keywords
+// needs no checks at all: every positional parameter is required, none is
+// converted, and no keyword-only parameter is required.
+constexpr bool plain_positional(const Params& p) {
+  if (p.n_required != p.n_positional || p.var_positional) return false;
+  for (int i = 0; i < p.n_positional; ++i) {
+    if (p.positional[i].conv != Conv::Any) return false;
   }
-  return bind_fast(p, args, nargs, kwnames, out, error);
+  for (int j = 0; j < p.n_kwonly; ++j) {
+    if (p.kwonly[j].required) return false;
+  }
+  return true;
+}
+
+// Inlined into every method entry: the common call (positional arguments
+// only, as declared) is bound by copying pointers; anything else goes
+// through the one generic binder.
+template <const Params& P>
+inline bool bind_method(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out,
+                        Outcome* error) noexcept {
+  if constexpr (plain_positional(P)) {
+    if (OSTREL_LIKELY(kwnames == nullptr && nargs == P.n_positional)) {
+      for (int i = 0; i < P.n_positional; ++i) out.slot[i] = args[i];
+      for (int j = 0; j < P.n_kwonly; ++j) out.slot[P.n_positional + j] = nullptr;
+      return true;
+    }
+  }
+  return bind_fast(P, args, nargs, kwnames, out, error);
 }
 
 }  // namespace ostrel

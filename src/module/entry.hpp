@@ -31,7 +31,7 @@ PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                  PyObject* kwnames) noexcept {
   Args bound;
   Outcome error = Outcome::scalar(0);
-  if (OSTREL_UNLIKELY(!bind_method(P, args, nargs, kwnames, bound, &error))) {
+  if (OSTREL_UNLIKELY(!bind_method<P>(args, nargs, kwnames, bound, &error))) {
     return finish(std::move(error));
   }
   return finish(Op(self, bound));

@@ -1,0 +1,22 @@
+"""The README's quickstart runs and prints what the README says it prints."""
+
+import pathlib
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+def test_quickstart_runs():
+    out = subprocess.run(
+        [sys.executable, str(ROOT / "examples" / "quickstart.py")],
+        capture_output=True, text=True, check=True, timeout=60,
+    ).stdout.splitlines()
+    assert out == [
+        "Ok(8080)",
+        "Err(KeyError('k'); note: loading config; via load)",
+        "caught: unwrap failed on Err(KeyError('k'); note: loading config; via load)",
+        "Nothing 30",
+        "Some(42) True",
+        "host is example.org",
+    ]
