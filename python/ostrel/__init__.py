@@ -8,6 +8,7 @@ value that may be absent. Errors gather context on their way up (``note``,
 from __future__ import annotations
 
 from ._exceptions import UnwrapError
+from ._propagate import propagate
 from ._version import __version__
 from .option import Nothing, Option, Some
 from .result import Err, Ok, Result
@@ -21,4 +22,5 @@ __all__ = [
     "Some",
     "Nothing",
     "UnwrapError",
+    "propagate",
 ]

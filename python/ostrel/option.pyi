@@ -1,0 +1,18 @@
+"""Option values: ``Some(value)`` when present, ``Nothing()`` when absent.
+
+For the type checker ``Option[T]`` is the union ``Some[T] | Nothing``, so that ``match``,
+``isinstance`` and the ``is_some``/``is_nothing`` properties narrow it. At run time
+``Option`` is the common base class of ``Some`` and ``Nothing``.
+"""
+
+from typing import TypeVar
+
+from ostrel_core import Nothing as Nothing
+from ostrel_core import Some as Some
+from typing_extensions import TypeAlias
+
+__all__ = ["Option", "Some", "Nothing"]
+
+_T = TypeVar("_T")
+
+Option: TypeAlias = Some[_T] | Nothing

@@ -1,0 +1,69 @@
+"""Ok, Err and Some take part in cyclic garbage collection, but only when what they hold can."""
+
+import gc
+import sys
+import weakref
+
+import pytest
+
+from ostrel_core import Err, Nothing, Ok, Some
+
+
+class Node:
+    pass
+
+
+@pytest.mark.parametrize("make, tracked", [
+    (lambda: Ok(1), False), (lambda: Err("e").note("n"), False), (lambda: Err("e").traced("s"), False),
+    (lambda: Some([]), True), (lambda: Ok(Ok(1)), False), (lambda: Ok(Ok([])), True), (lambda: Ok((1, "a")), False),
+    (lambda: Ok((1, [])), True), (lambda: Ok((Err(2),)), False), (lambda: Ok((Some([]),)), True),
+    (lambda: Err(OSError()), True), (lambda: Err("e")._with_meta(([],)), True),
+    (lambda: Err("e")._with_meta((), ({},)), True), (lambda: Ok(Nothing()), False), (lambda: Ok(Node()), True),
+    (lambda: Err(1)._with_meta(type("T", (tuple,), {})()), True), (lambda: Ok(1).to_option(), False),
+    (lambda: Some(1).map(lambda v: [v]), True), (lambda: Some([]).ok_or(0), True), (lambda: Ok({}), True)])
+def test_tracked_only_when_a_cycle_is_possible(make, tracked):
+    assert gc.is_tracked(make()) is tracked
+
+
+def test_flags_and_traversal():
+    assert all(c.__flags__ & (1 << 14) for c in (Ok, Err, Some)) and not Nothing.__flags__ & (1 << 14)
+    payload = Node()
+    e = Err(payload)._with_meta(("n",), ("t",))
+    assert gc.get_referents(Ok(payload)) == [Ok, payload] and gc.get_referents(Some(payload)) == [Some, payload]
+    assert gc.get_referents(e) == [Err, payload, e.notes, e.trace]
+
+
+@pytest.mark.parametrize("wrap", [Ok, Err, Some, lambda v: Err(1)._with_meta((v,)), lambda v: Ok(Err(v))])
+def test_cycles_through_values_are_collected(wrap):
+    node = Node()
+    node.back = wrap(node)
+    ref = weakref.ref(node)
+    del node
+    gc.collect()
+    assert ref() is None
+
+
+def load_config():
+    try:
+        raise OSError("x")
+    except OSError as e:
+        result = Err(e)  # the traceback's frame holds `result`, which holds the exception: a cycle
+    return result
+
+
+def test_error_cycles_do_not_accumulate():
+    load_config()
+    gc.collect()
+    start = sys.getallocatedblocks()
+    for _ in range(10_000):
+        load_config()
+    gc.collect()
+    assert sys.getallocatedblocks() - start < 100
+
+
+def test_long_chains_are_released_without_recursion():
+    chain = Ok(0)
+    for i in range(300_000):
+        chain = (Ok, Some, Err)[i % 3](chain)
+    del chain  # must not overflow the C stack
+    gc.collect()
