@@ -73,8 +73,8 @@ PyTypeObject* create(Cls c) {
   if (def.traverse != nullptr) slots[n++] = {Py_tp_traverse, reinterpret_cast<void*>(def.traverse)};
   slots[n] = {0, nullptr};
 
-  // The spec name is a string literal, valid for the life of the process, so
-  // interpreters that keep pointing at it (3.10) are served as well.
+  // The full type name is a string literal, valid for the life of the
+  // process, so interpreters that keep pointing at it (3.10) are served too.
   PyType_Spec spec{def.spec_name, def.basicsize, 0, def.flags, slots.data()};
   return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
 }
