@@ -27,8 +27,8 @@ def balanced(fn, *watched, n=1000, slack=64):
 
     run(20)
     gc.collect()
+    blocks = sys.getallocatedblocks()  # first: under PYTHONMALLOC=malloc it is the int 0
     refs = [sys.getrefcount(o) for o in watched]
-    blocks = sys.getallocatedblocks()
     run(n)
     gc.collect()
     assert [sys.getrefcount(o) for o in watched] == refs, "reference leak"

@@ -10,22 +10,23 @@ __all__ = ["UnwrapError"]
 class UnwrapError(Exception):
     """A payload was taken from the wrong variant (``Err(...).unwrap()``, ``Nothing().expect(...)``).
 
+    Raised as ``UnwrapError(container)`` or ``UnwrapError(container, msg)``.
     ``container`` is the result or option that could not be unwrapped; ``msg`` is the
-    message given to ``expect``/``expect_err``, or ``None``. The text is rendered only
-    when the exception is printed, and a container whose ``repr`` fails is shown by its
-    type name instead, so that a broken ``__repr__`` can never break the raise.
+    message given to ``expect``/``expect_err``, or ``None``. Both are read from
+    ``args``, so raising costs no more than a built-in exception. The text is rendered
+    only when the exception is printed, and a container whose ``repr`` fails is shown
+    by its type name instead, so that a broken ``__repr__`` can never break the raise.
     """
 
-    container: Any
-    msg: str | None
+    @property
+    def container(self) -> Any:
+        """The result or option that could not be unwrapped."""
+        return self.args[0] if self.args else None
 
-    def __init__(self, container: Any, msg: str | None = None) -> None:
-        if msg is None:
-            super().__init__(container)
-        else:
-            super().__init__(container, msg)
-        self.container = container
-        self.msg = msg
+    @property
+    def msg(self) -> str | None:
+        """The message given to ``expect``/``expect_err``, or ``None``."""
+        return self.args[1] if len(self.args) > 1 else None
 
     def __str__(self) -> str:
         try:

@@ -83,12 +83,12 @@ constexpr bool plain_positional(const Params& p) {
   return true;
 }
 
-// Inlined into every method entry: the common call (positional arguments
-// only, as declared) is bound by copying pointers; anything else goes
-// through the one generic binder.
+// Inlined into every entry: the common call (positional arguments only, as
+// declared) is bound by copying pointers. False sends the call to the one
+// generic binder (bind_fast or bind_tuple), which reports any error.
 template <const Params& P>
-inline bool bind_method(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out,
-                        Outcome* error) noexcept {
+inline bool bind_plain(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                       Args& out) noexcept {
   if constexpr (plain_positional(P)) {
     if (OSTREL_LIKELY(kwnames == nullptr && nargs == P.n_positional)) {
       for (int i = 0; i < P.n_positional; ++i) out.slot[i] = args[i];
@@ -96,7 +96,19 @@ inline bool bind_method(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnam
       return true;
     }
   }
-  return bind_fast(P, args, nargs, kwnames, out, error);
+  return false;
+}
+
+template <const Params& P>
+inline bool bind_plain_tuple(PyObject* args, PyObject* kwargs, Args& out) noexcept {
+  if constexpr (plain_positional(P) && !P.var_keyword) {
+    if (OSTREL_LIKELY(kwargs == nullptr && PyTuple_Size(args) == P.n_positional)) {
+      for (int i = 0; i < P.n_positional; ++i) out.slot[i] = PyTuple_GetItem(args, i);
+      for (int j = 0; j < P.n_kwonly; ++j) out.slot[P.n_positional + j] = nullptr;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace ostrel

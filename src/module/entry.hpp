@@ -30,8 +30,9 @@ template <MethodOp Op, const Params& P>
 PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                  PyObject* kwnames) noexcept {
   Args bound;
+  if (OSTREL_LIKELY(bind_plain<P>(args, nargs, kwnames, bound))) return finish(Op(self, bound));
   Outcome error = Outcome::scalar(0);
-  if (OSTREL_UNLIKELY(!bind_method<P>(args, nargs, kwnames, bound, &error))) {
+  if (OSTREL_UNLIKELY(!bind_fast(P, args, nargs, kwnames, bound, &error))) {
     return finish(std::move(error));
   }
   return finish(Op(self, bound));
@@ -57,6 +58,7 @@ PyObject* getter(PyObject* self, void* /*closure*/) noexcept {
 template <NewOp Op, const Params& P>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   Args bound;
+  if (OSTREL_LIKELY(bind_plain_tuple<P>(args, kwargs, bound))) return finish(Op(type, bound));
   Outcome error = Outcome::scalar(0);
   if (OSTREL_UNLIKELY(!bind_tuple(P, args, kwargs, bound, &error))) return finish(std::move(error));
   return finish(Op(type, bound));

@@ -4,6 +4,8 @@
 #include "module/types.hpp"
 #include "module/variant.hpp"
 
+#include <cstdint>
+
 namespace ostrel {
 
 namespace {
@@ -51,7 +53,21 @@ Outcome add_attribute(PyObject* module, const char* name, PyObject* value) {
   return Outcome::scalar(0);
 }
 
+// The classes and caches are per process, shared by nothing but the main
+// interpreter (always the first, id 0); any other interpreter is refused, so
+// a sub-interpreter that imports first cannot lock the main one out.
+Outcome claim_interpreter() {
+  const int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (id < 0) return Outcome::capture();
+  if (id == 0) return Outcome::scalar(0);
+  return Outcome::raise(PyExc_ImportError,
+                        "ostrel_core does not support sub-interpreters; import it from the main "
+                        "interpreter only");
+}
+
 Outcome exec_module(PyObject* module) {
+  Outcome claimed = claim_interpreter();
+  if (!claimed.is_value()) return claimed;
   Ref version = Ref::steal(PyUnicode_FromString(OSTREL_VERSION));
   if (!version) return Outcome::capture();
   Outcome added = add_attribute(module, "__version__", version.get());

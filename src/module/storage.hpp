@@ -33,14 +33,23 @@ inline ErrObject* as_err(PyObject* self) noexcept { return reinterpret_cast<ErrO
 // empty argument tuple; null with the interpreter's exception on failure.
 PyObject* allocate(PyTypeObject* type) noexcept;
 
-// Stop tracking a freshly built instance when none of the given objects can
-// take part in a reference cycle.
-bool may_close_cycle(PyObject* o) noexcept;
-inline void settle_tracking(PyObject* self, PyObject* a) noexcept {
-  if (!may_close_cycle(a)) PyObject_GC_UnTrack(self);
+// The tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet
+// tracked, its fields null. Once its fields are stored, the instance is
+// tracked only if one of them could close a reference cycle.
+template <class Storage>
+PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
+  auto* self = reinterpret_cast<Storage*>(_PyObject_GC_New(type));
+  if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
+  auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
+  for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
+  return reinterpret_cast<PyObject*>(self);
 }
-inline void settle_tracking(PyObject* self, PyObject* a, PyObject* b, PyObject* c) noexcept {
-  if (!may_close_cycle(a) && !may_close_cycle(b) && !may_close_cycle(c)) PyObject_GC_UnTrack(self);
+bool may_close_cycle(PyObject* o) noexcept;
+inline void track_if_needed(PyObject* self, PyObject* a) noexcept {
+  if (may_close_cycle(a)) PyObject_GC_Track(self);
+}
+inline void track_if_needed(PyObject* self, PyObject* a, PyObject* b, PyObject* c) noexcept {
+  if (may_close_cycle(a) || may_close_cycle(b) || may_close_cycle(c)) PyObject_GC_Track(self);
 }
 
 // The internal constructors. Each returns a new instance of exactly its

@@ -71,6 +71,7 @@ PyTypeObject* create(Cls c) {
   slots[n++] = {Py_tp_base, base};
   slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(def.dealloc)};
   if (def.traverse != nullptr) slots[n++] = {Py_tp_traverse, reinterpret_cast<void*>(def.traverse)};
+  if (def.alloc != nullptr) slots[n++] = {Py_tp_alloc, reinterpret_cast<void*>(def.alloc)};
   slots[n] = {0, nullptr};
 
   // The full type name is a string literal, valid for the life of the
@@ -131,7 +132,7 @@ const ClassDef& class_def(Cls c) noexcept {
     case Cls::Err: return kErrClass;
     case Cls::Option: return kOptionClass;
     case Cls::Some: return kSomeClass;
-    case Cls::Nothing: break;
+    case Cls::Nothing:
     case Cls::count_: break;
   }
   return kNothingClass;

@@ -27,6 +27,7 @@ struct ClassDef {
   PyGetSetDef* getset;
   destructor dealloc;
   traverseproc traverse;  // null for classes without the GC flag
+  allocfunc alloc;        // null to inherit tp_alloc
   const ClassAttr* attrs;
   int n_attrs;
 };

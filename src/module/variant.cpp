@@ -1,17 +1,14 @@
 #include "module/variant.hpp"
 
+#include "module/storage.hpp"
+
 namespace ostrel {
 
-Outcome op_true(PyObject*) noexcept { return Outcome::same(Py_True); }
-Outcome op_false(PyObject*) noexcept { return Outcome::same(Py_False); }
-Outcome op_none(PyObject*) noexcept { return Outcome::same(Py_None); }
 Outcome op_empty_tuple(PyObject*) noexcept {
-  PyObject* t = PyTuple_New(0);
-  if (t == nullptr) return Outcome::internal_null();
-  return Outcome::value(Ref::steal(t));
+  PyObject* t = empty_tuple();
+  if (OSTREL_UNLIKELY(t == nullptr)) return Outcome::internal_null();
+  return Outcome::same(t);
 }
-Outcome op_self(PyObject* self) noexcept { return Outcome::same(self); }
-Outcome op_self_args(PyObject* self, const Args&) noexcept { return Outcome::same(self); }
 
 Outcome iterate(PyObject* payload) noexcept {
   Ref list = Ref::steal(PyList_New(payload != nullptr ? 1 : 0));
@@ -91,7 +88,7 @@ void check_pair_hash() noexcept {
 
 Outcome hash_tagged(long tag, PyObject* payload) noexcept {
   if (Py_EnterRecursiveCall(" while hashing a result or option") != 0) return Outcome::capture();
-  Py_hash_t h;
+  Py_hash_t h = -1;
   if (OSTREL_LIKELY(g_pair_hash_exact)) {
     h = PyObject_Hash(payload);
     if (h != -1) h = pair_hash(tag, h);
@@ -105,9 +102,10 @@ Outcome hash_tagged(long tag, PyObject* payload) noexcept {
 
 Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
   if ((op != Py_EQ && op != Py_NE) || theirs == nullptr) return Outcome::not_implemented();
+  if (Py_EnterRecursiveCall(" while comparing results or options") != 0) return Outcome::capture();
   Ref r = Ref::steal(PyObject_RichCompare(mine, theirs, Py_EQ));
-  if (!r) return Outcome::capture();
-  const int truth = PyObject_IsTrue(r.get());
+  const int truth = r ? PyObject_IsTrue(r.get()) : -1;
+  Py_LeaveRecursiveCall();
   if (truth < 0) return Outcome::capture();
   return Outcome::boolean((truth != 0) == (op == Py_EQ));
 }
@@ -133,7 +131,10 @@ Outcome call_truth(PyObject* fn, PyObject* arg) noexcept {
 Outcome deepcopy_payload(PyObject* payload, PyObject* memo) noexcept {
   Ref deepcopy = deepcopy_function();
   if (!deepcopy) return Outcome::capture();
-  return Outcome::from(PyObject_CallFunctionObjArgs(deepcopy.get(), payload, memo, nullptr));
+  if (Py_EnterRecursiveCall(" while deep-copying a result or option") != 0) return Outcome::capture();
+  PyObject* copied = PyObject_CallFunctionObjArgs(deepcopy.get(), payload, memo, nullptr);
+  Py_LeaveRecursiveCall();
+  return Outcome::from(copied);
 }
 
 Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept {

@@ -9,13 +9,16 @@
 
 namespace ostrel {
 
-// Properties and no-argument methods that do not look at the receiver's fields.
-Outcome op_true(PyObject* self) noexcept;
-Outcome op_false(PyObject* self) noexcept;
-Outcome op_none(PyObject* self) noexcept;
+// Properties and methods that do not look at the receiver's fields. They are
+// inline so that each entry adapter compiles them into its own body.
+inline Outcome op_true(PyObject*) noexcept { return Outcome::same(Py_True); }
+inline Outcome op_false(PyObject*) noexcept { return Outcome::same(Py_False); }
+inline Outcome op_none(PyObject*) noexcept { return Outcome::same(Py_None); }
 Outcome op_empty_tuple(PyObject* self) noexcept;
-Outcome op_self(PyObject* self) noexcept;  // __copy__, and every "returns the receiver"
-Outcome op_self_args(PyObject* self, const Args& args) noexcept;
+// __copy__, and every method that returns its receiver.
+inline Outcome op_self(PyObject* self) noexcept { return Outcome::same(self); }
+inline Outcome op_self_args(PyObject* self, const Args&) noexcept { return Outcome::same(self); }
+inline Outcome op_false_args(PyObject*, const Args&) noexcept { return Outcome::same(Py_False); }
 
 // An iterator over a new list: [payload], or [] when payload is null.
 Outcome iterate(PyObject* payload) noexcept;

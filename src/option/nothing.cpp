@@ -181,6 +181,7 @@ const ClassDef kNothingClass = {
     kNothingProperties,
     dealloc_empty,
     nullptr,
+    nullptr,
     kNothingAttrs,
     1,
 };

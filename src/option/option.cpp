@@ -68,6 +68,7 @@ const ClassDef kOptionClass = {
     dealloc_empty,
     nullptr,
     nullptr,
+    nullptr,
     0,
 };
 

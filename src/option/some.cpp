@@ -163,6 +163,7 @@ const ClassDef kSomeClass = {
     kSomeProperties,
     dealloc_value,
     traverse_value,
+    alloc_variant<ValueObject>,
     kSomeAttrs,
     1,
 };

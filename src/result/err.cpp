@@ -11,10 +11,9 @@
 namespace ostrel {
 
 Outcome new_plain_err(Ref error) noexcept {
-  PyObject* empty = PyTuple_New(0);
-  if (empty == nullptr) return Outcome::internal_null();
-  Py_INCREF(empty);
-  return new_err(std::move(error), Ref::steal(empty), Ref::steal(empty));
+  PyObject* empty = empty_tuple();
+  if (OSTREL_UNLIKELY(empty == nullptr)) return Outcome::internal_null();
+  return new_err(std::move(error), Ref::borrow(empty), Ref::borrow(empty));
 }
 
 namespace {
@@ -96,7 +95,6 @@ Outcome err_operator(PyObject* left, PyObject*) noexcept {
 // ---- combinators ---------------------------------------------------------
 
 Outcome err_is_err_and(PyObject* self, const Args& a) noexcept { return call_truth(a[0], error(self)); }
-Outcome err_false(PyObject*, const Args&) noexcept { return Outcome::same(Py_False); }
 Outcome err_unwrap_err(PyObject* self) noexcept { return err_error(self); }
 Outcome err_payload(PyObject* self, const Args&) noexcept { return err_error(self); }
 Outcome err_unwrap_or(PyObject*, const Args& a) noexcept { return Outcome::same(a[0]); }
@@ -260,7 +258,7 @@ constexpr const char kWithMetaDoc[] =
     "it returns\na fresh instance with the same error and the given notes/trace.";
 
 PyMethodDef kErrMethods[] = {
-    method_row<err_false, kIsOkAnd>("is_ok_and", "is_ok_and($self, _pred)\n--\n\n"),
+    method_row<op_false_args, kIsOkAnd>("is_ok_and", "is_ok_and($self, _pred)\n--\n\n"),
     method_row<err_is_err_and, kIsErrAnd>("is_err_and", "is_err_and($self, pred)\n--\n\n"),
     method_row<err_unwrap, kUnwrap>("unwrap", kUnwrapDoc),
     noargs_row<err_unwrap_err>("unwrap_err", "unwrap_err($self)\n--\n\n"),
@@ -333,6 +331,7 @@ const ClassDef kErrClass = {
     kErrProperties,
     dealloc_err,
     traverse_err,
+    alloc_variant<ErrObject>,
     kErrAttrs,
     1,
 };

@@ -46,7 +46,6 @@ Outcome ok_rshift(PyObject* left, PyObject* f) noexcept {
 // ---- combinators ---------------------------------------------------------
 
 Outcome ok_is_ok_and(PyObject* self, const Args& a) noexcept { return call_truth(a[0], value(self)); }
-Outcome ok_is_err_and(PyObject*, const Args&) noexcept { return Outcome::same(Py_False); }
 Outcome ok_unwrap(PyObject* self, const Args&) noexcept { return ok_value(self); }
 Outcome ok_unwrap_err(PyObject* self) noexcept { return raise_unwrap(Family::Result, self); }
 Outcome ok_payload(PyObject* self, const Args&) noexcept { return ok_value(self); }
@@ -130,7 +129,7 @@ constexpr const char kTracedDoc[] =
 
 PyMethodDef kOkMethods[] = {
     method_row<ok_is_ok_and, kIsOkAnd>("is_ok_and", "is_ok_and($self, pred)\n--\n\n"),
-    method_row<ok_is_err_and, kIsErrAnd>("is_err_and", "is_err_and($self, _pred)\n--\n\n"),
+    method_row<op_false_args, kIsErrAnd>("is_err_and", "is_err_and($self, _pred)\n--\n\n"),
     method_row<ok_unwrap, kUnwrap>("unwrap", kUnwrapDoc),
     noargs_row<ok_unwrap_err>("unwrap_err", "unwrap_err($self)\n--\n\n"),
     method_row<ok_payload, kUnwrapOr>("unwrap_or", "unwrap_or($self, _default)\n--\n\n"),
@@ -201,6 +200,7 @@ const ClassDef kOkClass = {
     kOkProperties,
     dealloc_value,
     traverse_value,
+    alloc_variant<ValueObject>,
     kOkAttrs,
     1,
 };

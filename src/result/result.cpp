@@ -87,6 +87,7 @@ const ClassDef kResultClass = {
     dealloc_empty,
     nullptr,
     nullptr,
+    nullptr,
     0,
 };
 

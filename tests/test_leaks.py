@@ -1,0 +1,136 @@
+"""Every member of the six classes, on its success and error paths, leaves no leak behind."""
+
+import inspect
+import operator
+import os
+import subprocess
+import sys
+
+import pytest
+from conftest import balanced
+from ostrel_core import Err, Nothing, Ok, Option, Result, Some
+
+
+class Boom(Exception):
+    pass
+
+
+class S(str):
+    pass
+
+
+class Evil:
+    """A payload and callable whose every dunder raises; == with another Evil gives an Evil."""
+
+    def _boom(self, *a, **k):
+        raise Boom("evil")
+
+    __repr__ = __str__ = __hash__ = __bool__ = __call__ = __deepcopy__ = _boom
+    __eq__ = lambda self, other: Evil() if isinstance(other, Evil) else self._boom()  # noqa: E731
+
+
+EVIL, ID, NI = Evil(), (lambda *a: a[0] if a else None), (lambda *a: NotImplemented)
+RECEIVERS = {
+    Some: [Some(1), Some(EVIL)], Nothing: [Nothing()], Ok: [Ok(1), Ok(EVIL)],
+    Err: [Err(1).note("n").traced("t"), Err(EVIL)], Option: [Option], Result: [Result],
+}
+# Argument sets: a trailing dict holds keywords; an int key names the method's n-th parameter.
+FN = [(ID,), (EVIL,), (NI,), (), (ID, ID), ({0: ID},), (ID, {0: ID}), ({"nope": ID},)]
+VAL = [(1,), (EVIL,), (), (1, 2), ({0: 1},), ({"nope": 1},)]
+TEXT = [("m",), (S("m"),), (5,), (None,), ("\ud800",), (), ({0: "m"},)]
+NOARG = [(), (1,)]
+OTHERS = [1, ID, EVIL, NI, Some(EVIL), Ok(EVIL), Err(EVIL), Nothing()]
+ROWS = {
+    **dict.fromkeys("is_ok_and is_err_and unwrap_or_else map map_err and_then or_else inspect "
+                    "inspect_err filter ok_or_else".split(), FN),
+    **dict.fromkeys("unwrap_or ok_or wrap_err swap_err swap_ok".split(), VAL),
+    **dict.fromkeys("expect expect_err note traced".split(), TEXT),
+    **dict.fromkeys("unwrap_err to_option __reduce__ __copy__".split(), NOARG),
+    "unwrap": [(), ({"err": "E"},), ({"note": "n"},), ({"err": EVIL, "note": "n"},),
+               ({"note": 5},), (1,), ({"nope": 1},)],
+    "fold": [(ID, ID), (EVIL, EVIL), (ID,), ({0: ID, 1: ID},)],
+    "_with_meta": [(("a",),), (("a",), ("t",)), (["a"],), ((), ["t"]), ((S("a"),),), (), ((), (), 3)],
+    "__deepcopy__": [({},), (), ({}, 1), ({0: {}},)],
+    "from_optional": [(None,), (1,), (), ({0: 1},), (1, 2)],
+    "__class_getitem__": [(int,), ((int, str),), ()],
+    "catch": [(ID, {"on_error": ID}), (EVIL, {"on_error": ID}), (EVIL, Boom, {"on_error": EVIL}),
+              (EVIL, KeyError, {"on_error": ID}), (EVIL, (KeyError, 5), {"on_error": ID}), (ID,), ()],
+    "__new__": [(1,), (EVIL,), (), (1, 2), ({0: 1},), (1, {0: 1}), ({"nope": 1},)],
+    **{n: [lambda r, o, n=n: getattr(r, n)] for n in "value error notes trace is_ok is_err ok err "
+       "danger_ok danger_err is_some is_nothing some danger_some".split()},
+    **{f"__{f.__name__}__": [lambda r, o, f=f: f(r)] for f in (repr, str, hash, bool, iter)},
+    **{f"__{k.strip('_')}__": [getattr(operator, k)] for k in "eq ne lt le gt ge or_ rshift".split()},
+    "__ror__": [lambda r, o: o | r], "__rrshift__": [lambda r, o: o >> r],
+}
+DATA = {"__doc__", "__module__", "__match_args__"}
+
+
+def members(cls):
+    return {n for k in cls.__mro__[:-1] for n in vars(k)} - DATA
+
+
+CASES = [(c, n) for c in RECEIVERS for n in sorted(members(c))]
+
+
+@pytest.mark.parametrize("cls", RECEIVERS, ids=lambda c: c.__name__)
+def test_every_member_has_a_row(cls):
+    assert members(cls) - ROWS.keys() == set()
+
+
+def calls(receiver, name):
+    """Thunks that drive one member through every row of its table."""
+    if callable(ROWS[name][0]):  # properties and slots, through the interpreter's protocols
+        return [lambda o=o: ROWS[name][0](receiver, o) for o in OTHERS + [receiver]]
+    cls = receiver if isinstance(receiver, type) else type(receiver)
+    fn = cls if name == "__new__" else getattr(receiver, name)
+    params, out = list(inspect.signature(fn).parameters), []
+    for spec in ROWS[name]:
+        args, kw = (spec[:-1], spec[-1]) if spec and isinstance(spec[-1], dict) else (spec, {})
+        kw = {params[k] if isinstance(k, int) else k: v for k, v in kw.items()}
+        out.append(lambda a=args, k=kw: fn(*a, **k))
+    return out
+
+
+@pytest.mark.filterwarnings("ignore:NotImplemented should not be used:DeprecationWarning")
+@pytest.mark.parametrize("cls,name", CASES, ids=[f"{c.__name__}.{n}" for c, n in CASES])
+def test_member_does_not_leak(cls, name):
+    thunks = [t for r in RECEIVERS[cls] for t in calls(r, name)]
+
+    def run():
+        for t in thunks:
+            try:
+                t()
+            except Exception:
+                pass
+
+    balanced(run, *RECEIVERS[cls], EVIL, ID, NI, n=int(os.environ.get("OSTREL_LEAK_ROUNDS", "150")))
+
+
+# UnwrapError is looked up once per process, so each replacement runs in a fresh interpreter.
+UNWRAP = """
+import ostrel._exceptions as x, sys
+from conftest import balanced
+from ostrel_core import Err, Nothing, Ok
+class Raising(Exception):
+    def __init__(self, *a): raise KeyError("init")
+class NotAnException:
+    def __init__(self, *a): pass
+x.UnwrapError = {}
+fails = [lambda: Err(1).unwrap(), lambda: Err(1).unwrap(err="e", note="n"), lambda: Err(1).expect("m"),
+         lambda: Err(1).danger_ok, lambda: Ok(1).unwrap_err(), lambda: Ok(1).expect_err("m"),
+         lambda: Ok(1).danger_err, lambda: Nothing().unwrap(), lambda: Nothing().danger_some]
+def run():
+    for f in fails:
+        try:
+            f()
+        except Exception as e:
+            assert type(e) is not x.UnwrapError, e
+balanced(run, n=3000)
+"""
+
+
+@pytest.mark.parametrize("replacement", ["Raising", "NotAnException", "lambda *a: 1 / 0"])
+def test_unwrap_error_failures_do_not_leak(replacement):
+    proc = subprocess.run([sys.executable, "-c", UNWRAP.format(replacement)], capture_output=True,
+                          text=True, timeout=120, cwd=os.path.dirname(__file__))
+    assert proc.returncode == 0, proc.stderr

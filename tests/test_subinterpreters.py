@@ -1,0 +1,44 @@
+"""The classes are per process: a sub-interpreter's import is refused, a re-import is not."""
+
+import importlib.util
+import subprocess
+import sys
+
+import pytest
+
+SUB = """
+import os, sys, tempfile, ostrel_core
+try:
+    import _interpreters as xi  # 3.13 and later
+    interp = xi.create("legacy")
+except ImportError:
+    import _xxsubinterpreters as xi
+    interp = xi.create(isolated=False) if sys.version_info >= (3, 12) else xi.create()
+out = tempfile.mktemp()
+xi.run_string(interp, f'''
+try:
+    import ostrel_core; result = "imported"
+except ImportError as e:
+    result = f"ImportError: {{e}}"
+open({out!r}, "w").write(result)''')
+xi.destroy(interp)
+print(open(out).read()); os.remove(out)
+"""
+REIMPORT = """
+import sys, ostrel_core as a
+del sys.modules["ostrel_core"]
+import ostrel_core as b
+assert a is not b and b.__all__ == a.__all__ and all(getattr(a, n) is getattr(b, n) for n in a.__all__[1:])
+print("same classes")
+"""
+REFUSED = "ImportError: ostrel_core does not support sub-interpreters; import it from the main interpreter only"
+
+
+@pytest.mark.parametrize("script,expected", [(SUB, REFUSED), (REIMPORT, "same classes")],
+                         ids=["sub-interpreter", "re-import"])
+def test_per_process_classes(script, expected):
+    if script is SUB and not any(importlib.util.find_spec(n) for n in ("_interpreters", "_xxsubinterpreters")):
+        pytest.skip("this interpreter offers no sub-interpreters")
+    proc = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.strip() == expected
