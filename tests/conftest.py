@@ -7,15 +7,8 @@ NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
 
 
 def balanced(fn, *watched, n=1000, slack=64):
-    """Call ``fn()`` ``n`` times and assert that nothing leaked.
-
-    Exceptions derived from ``Exception`` are swallowed, so failure paths can be driven
-    too. After a warm-up (caches, specialisation) and a ``gc.collect()``,
-    ``sys.getallocatedblocks()`` must come back to within ``slack`` blocks of its start
-    and ``sys.getrefcount()`` of every object in ``watched`` exactly to its start (immortal
-    objects such as ``None`` on 3.12+ are skipped): a leak of one block or reference per
-    call shows up as ``n`` of them.
-    """
+    """Call ``fn()`` ``n`` times (swallowing Exceptions) and assert that neither allocated blocks
+    (within ``slack``) nor the reference count of any ``watched`` non-immortal object grew."""
     watched = [o for o in watched if sys.getrefcount(o) < 1 << 30]
 
     def run(k):

@@ -7,41 +7,32 @@ import sys
 import textwrap
 
 import pytest
-from conftest import balanced, processing_notes
+from conftest import processing_notes
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, propagate
 
 
-class S(str):
-    pass
-
-
-BadRepr = type("BadRepr", (), {"__repr__": lambda self: {}["repr"]})
+S = type("S", (str,), {})
 
 
 @pytest.mark.parametrize("op, field, other", [("note", "notes", "trace"), ("traced", "trace", "notes")])
 def test_note_and_traced_extend_one_field(op, field, other):
-    error = ValueError("x")
-    e0 = Err(error)._with_meta(("n0",), ("t0",))
+    e0 = Err(ValueError("x"))._with_meta(("n0",), ("t0",))
     e = getattr(getattr(e0, op)(S("m")), op)("m2")
-    grown = getattr(e, field)
-    assert type(e) is Err and e.error is error and getattr(e, other) is getattr(e0, other)
-    assert grown == getattr(e0, field) + ("m", "m2") and type(grown[1]) is str
+    assert type(e) is Err and e.error is e0.error and getattr(e, other) is getattr(e0, other)
+    assert getattr(e, field) == getattr(e0, field) + ("m", "m2") and type(getattr(e, field)[1]) is str
     assert (e0.notes, e0.trace) == (("n0",), ("t0",))
+    ok = Ok(1)
+    assert getattr(ok, op)(S("m")) is ok and ok.wrap_err(object()) is ok
 
 
 def test_wrap_err():
     e0 = Err(ValueError("x")).traced("t")
     e = e0.wrap_err("new")
     assert (e.error, e.notes) == ("new", ("caused by ValueError('x')",)) and e.trace is e0.trace
-    assert Err(1).wrap_err(2).wrap_err(3).notes == ("caused by 1", "caused by 2")
-    assert Err(1).wrap_err(None).error is None
-    ok = Ok(1)
-    assert ok.note(S("m")) is ok and ok.traced("s") is ok and ok.wrap_err(object()) is ok
+    assert Err(1).wrap_err(2).wrap_err(3).notes == ("caused by 1", "caused by 2") and Err(1).wrap_err(None).error is None
     surrogate = type("Sur", (), {"__repr__": lambda self: "a\ud800b"})()
     assert Err(surrogate).wrap_err(0).notes == ("caused by a\ufffd\ufffd\ufffdb",)
-    with pytest.raises(KeyError, match="repr"):
-        Err(BadRepr()).wrap_err(0)
 
 
 def test_unwrap_payloads_real_unwrap_error_and_sugar_order():
@@ -57,24 +48,6 @@ def test_unwrap_payloads_real_unwrap_error_and_sugar_order():
         with pytest.raises(TypeError, match="^'int' object is not an instance of 'str'") as exc:
             Err(1).unwrap(**kwargs)
         assert getattr(exc.value, "__notes__", None) == processing_notes("msg")
-    with pytest.raises(KeyError):  # wrap_err runs (and fails) before note is looked at
-        Err(BadRepr()).unwrap(err="E", note=5)
-
-
-E, MSG, BAD = Err(["e"]).note("n").traced("t"), S("m"), BadRepr()
-
-
-@pytest.mark.parametrize("call", [
-    lambda: E.note(MSG), lambda: E.traced(MSG), lambda: E.wrap_err(MSG), lambda: Err(BAD).wrap_err(MSG),
-    lambda: E.note(5), lambda: Ok(MSG).note(b"x"), lambda: Ok(MSG).traced(MSG), lambda: E.unwrap(),
-    lambda: E.unwrap(err=MSG, note=MSG), lambda: E.unwrap(note=5), lambda: E.expect(MSG), lambda: E.danger_ok,
-    lambda: Ok(MSG).expect_err(MSG), lambda: Ok(MSG).unwrap(err=MSG), lambda: Nothing().unwrap(err=MSG, note=MSG),
-    lambda: Result.catch(lambda: MSG, on_error=str), lambda: Result.catch(boom(ValueError(MSG)), on_error=str),
-    lambda: Result.catch(boom(ValueError(MSG)), KeyError, on_error=str),
-    lambda: Result.catch(boom(ValueError(MSG)), on_error=boom(KeyError(MSG))),
-])
-def test_references_balanced(call):
-    balanced(call, E, E.error, E.notes, E.trace, MSG, BAD)
 
 
 PROTOCOL = r"""
@@ -153,7 +126,7 @@ def boom(exc):
 VE = ValueError("v")
 
 
-@pytest.mark.parametrize("exc, targets, caught", [
+@pytest.mark.parametrize("exc, targets, caught", [  # nested tuples; entries that are no class never match
     (VE, (), True), (VE, (KeyError,), False), (VE, ((KeyError, ValueError),), True),
     (VE, (KeyError, (OSError, (ArithmeticError, ValueError))), True), (VE, (5, "x", None, VE), False),
     (VE, (5, Exception), True), (KeyboardInterrupt(), (), False), (SystemExit(3), (), False),
@@ -178,10 +151,6 @@ def test_catch_returns_and_failures():
         assert type(r) is Ok and r.value is v
     assert repr(Result.catch(lambda: 1 / 0, on_error=str)) == "Err('division by zero')"
     assert Result.catch(5, on_error=type).error is TypeError
-    with pytest.raises(OSError, match="handler"):
-        Result.catch(boom(ValueError()), on_error=boom(OSError("handler")))
-    with pytest.raises(TypeError, match="missing 1 required keyword argument: 'on_error'"):
-        Result.catch(pytest.fail)
 
 
 @propagate

@@ -29,13 +29,6 @@ def blocks(path: Path) -> list[tuple[int, str]]:
     ]
 
 
-def test_fence_parser(tmp_path: Path) -> None:
-    sample = "x\n```python\nprint(1)\n# Out: 1\n```\n```python no-run\nboom\n```\n```text\nno\n```\n"
-    path = tmp_path / "sample.md"
-    path.write_text(sample)
-    assert blocks(path) == [(2, "print(1)\n# Out: 1\n")]
-
-
 @pytest.mark.parametrize("path", [p for p in DOCUMENTS if p.exists()], ids=lambda p: p.name)
 def test_document_examples(path: Path) -> None:
     namespace: dict[str, object] = {"__name__": f"docs_{path.stem}"}

@@ -84,8 +84,8 @@ def calls(receiver, name):
     cls = receiver if isinstance(receiver, type) else type(receiver)
     fn = cls if name == "__new__" else getattr(receiver, name)
     params, out = list(inspect.signature(fn).parameters), []
-    for spec in ROWS[name]:
-        args, kw = (spec[:-1], spec[-1]) if spec and isinstance(spec[-1], dict) else (spec, {})
+    for row in ROWS[name]:
+        args, kw = (row[:-1], row[-1]) if row and isinstance(row[-1], dict) else (row, {})
         kw = {params[k] if isinstance(k, int) else k: v for k, v in kw.items()}
         out.append(lambda a=args, k=kw: fn(*a, **k))
     return out

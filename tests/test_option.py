@@ -1,58 +1,58 @@
-"""Option values: construction, properties, text forms, equality, hashing, protocols, copying."""
+"""Some and Nothing: construction, properties, text forms, equality, hashing, methods, unwrap sugar."""
 
 import copy
-import gc
 import os
-import pickle
 import subprocess
 import sys
 import types
 
 import pytest
+from conftest import processing_notes, raised
 
-from conftest import raised
 from ostrel import Err, Nothing, Ok, Option, Some, UnwrapError
 
-
-class Sub(Option):
-    pass
-
-
-class Boom:
-    """Every protocol forwarded to this payload raises a fresh KeyError, kept as `exc`."""
-
-    def _raise(self, *_):
-        self.exc = KeyError("boom")
-        raise self.exc
-
-    __eq__ = __repr__ = __str__ = __hash__ = __bool__ = __deepcopy__ = _raise
+Sub = type("Sub", (Option,), {})
+V, D = object(), object()  # payload, caller's argument
+S, N = Some(V), Nothing()
 
 
 def test_construction_and_from_optional():
     for call in (Option, lambda: Option(1, k=2), Sub, lambda: Sub(x=1)):
         assert raised(call).args == ("Option is abstract; construct Some(value) or Nothing()",)
-    x = object()
-    assert Some(x).value is x and Some(value=x).value is x
+    assert Some(V).value is V and Some(value=V).value is V
     assert Nothing() is Nothing(1, 2, a=3) is Nothing(*range(40), **{"é": 2})
     for cls in (Option, Some, Nothing, Sub):  # the class it is called on plays no part
         assert cls.from_optional(None) is Nothing() and cls.from_optional(x=None) is Nothing()
-        for falsy in (0, "", [], False, Nothing()):
-            assert type(cls.from_optional(falsy)) is Some and cls.from_optional(falsy).value is falsy
+        assert all(cls.from_optional(f).value is f for f in (0, "", [], False, Nothing()))
+        alias = cls[int]
+        assert type(alias) is types.GenericAlias and alias.__origin__ is cls and alias.__args__ == (int,)
+        assert cls[int, str].__args__ == (int, str) and cls.__class_getitem__(args=int) == alias
 
 
-def test_properties():
-    x, n = object(), Nothing()
-    s = Some(x)
-    assert s.value is x and s.some is x and s.danger_some is x and Some(None).some is None and n.some is None
-    assert (s.is_some, s.is_nothing, n.is_some, n.is_nothing, Some(None).is_some) == (True, False, False, True, True)
-    e = raised(lambda: n.danger_some)
-    assert type(e) is UnwrapError and e.container is n and e.args == (n,)
-    assert type(raised(lambda: n.value)) is AttributeError
+def test_properties_and_protocols():
+    assert S.value is S.some is S.danger_some is V and Some(None).some is None is N.some
+    assert (S.is_some, S.is_nothing, N.is_some, N.is_nothing, Some(None).is_some) == (True, False, False, True, True)
+    e = raised(lambda: N.danger_some)
+    assert type(e) is UnwrapError and e.container is N and e.args == (N,)
+    assert type(raised(lambda: N.value)) is AttributeError
+    for o in (Some(1), N):
+        for test in (bool, lambda v: not v, lambda v: v and 1, lambda v: 1 if v else 0):
+            assert raised(lambda: test(o)).args == ("Option has no truth value; use is_some/is_nothing or match",)
+    it = iter(S)
+    assert next(it) is V and list(it) == [] and list(N) == [] and [v for v in Some(5)] == [5]
+    match N:
+        case Some(v):
+            pytest.fail()
+        case Nothing():
+            pass
+    with pytest.raises(TypeError, match="positional sub-pattern"):
+        match N:
+            case Nothing(v):
+                pass
 
 
-class SurrogateText:
-    __repr__ = lambda self: "r\udfff"  # noqa: E731
-    __str__ = lambda self: type("S", (str,), {})("s\ud800x")  # noqa: E731
+SurrogateText = type("SurrogateText", (), {"__repr__": lambda s: "r\udfff", "__str__": lambda s: Sub2("s\ud800x")})
+Sub2 = type("Sub2", (str,), {})
 
 
 @pytest.mark.parametrize("value, r, s", [
@@ -64,100 +64,92 @@ class SurrogateText:
 def test_text_forms(value, r, s):
     got = repr(Some(value)), str(Some(value))
     assert got == (r, s) and all(type(t) is str for t in got)
-    assert repr(Nothing()) == str(Nothing()) == "Nothing"
+    assert repr(N) == str(N) == "Nothing"
 
 
-def test_failing_payload_protocols_pass_through():
-    b = Boom()
-    for op in (repr, str, hash, copy.deepcopy, lambda o: o == Some(1), lambda o: o != Some(1)):
-        assert raised(lambda: op(Some(b))) is b.exc
-    assert (Some(b) == Nothing()) is False and (Some(b) == Ok(b)) is False  # payload not consulted
+Rec = type("Rec", (), {"log": [], "__init__": lambda s, tag, answer: vars(s).update(tag=tag, answer=answer),
+                       "__eq__": lambda s, other: Rec.log.append(s.tag) or s.answer})
 
 
-class Rec:
-    log = []
-    __init__ = lambda self, tag, answer: vars(self).update(tag=tag, answer=answer)  # noqa: E731
-    __eq__ = lambda self, other: Rec.log.append(self.tag) or self.answer  # noqa: E731
-
-
-def test_equality():
+def test_equality_and_hash():
     nan = Some(float("nan"))
     assert (nan == nan, nan != nan) == (False, True)  # no identity shortcut
-    assert Nothing() == Nothing() and not (Nothing() != Nothing())
-    assert Some([1]) == Some([1]) and Some(1) == Some(1.0) and Some(1) != Some(2)
-    for a, b in [(Some(1), Ok(1)), (Some(1), 1), (Some(1), Nothing()), (Nothing(), Err(1)), (Nothing(), None)]:
-        assert (a == b, b == a, a != b, b != a) == (False, False, True, True)
-    assert Some(1).__eq__(Ok(1)) is NotImplemented and Nothing().__ne__(1) is NotImplemented
-    assert Some(1).__lt__(Some(2)) is NotImplemented and Nothing().__ge__(Nothing()) is NotImplemented
-    assert type(raised(lambda: Some(1) <= Some(2))) is TypeError
+    assert N == Nothing() and not (N != Nothing()) and Some([1]) == Some([1]) and Some(1) == Some(1.0) != Some(2)
+    for a, b in [(Some(1), Ok(1)), (Some(1), 1), (Some(1), N), (N, Err(1)), (N, None), (Some(Rec("x", 1)), N)]:
+        assert (a == b, b == a, a != b, b != a) == (False, False, True, True)  # payload not consulted
+    assert Some(1).__eq__(Ok(1)) is NotImplemented and N.__ne__(1) is NotImplemented
+    assert Some(1).__lt__(Some(2)) is NotImplemented and N.__ge__(N) is NotImplemented
     Rec.log.clear()  # the receiver's value is on the left and only the truth of its answer counts
     assert (Some(Rec("left", "yes")) == Some(Rec("right", ""))) is True and Rec.log == ["left"]
     assert (Some(Rec("l", [])) != Some(Rec("r", 1))) is True
-    b = Boom()
-    assert raised(lambda: Some(Rec("x", b)) == Some(1)) is b.exc
-
-
-def test_hash():
-    for x in (1, "a", (1, 2), None, -1, 2**70, Nothing()):
-        assert hash(Some(x)) == hash((0, x)) == hash(Ok(x))
-    assert hash(Some(1)) == hash(Some(1.0)) and "unhashable" in str(raised(lambda: hash(Some([]))))
     for seed in ("0", "977"):
         out = subprocess.run([sys.executable, "-c", "from ostrel import Nothing; print(hash(Nothing()))"],
                              env={**os.environ, "PYTHONHASHSEED": seed}, capture_output=True, text=True, check=True)
         assert out.stdout == "2206609067086327257\n"
 
 
-def test_truth_iteration_and_match():
-    for o in (Some(1), Nothing()):
-        for test in (bool, lambda v: not v, lambda v: v and 1, lambda v: 1 if v else 0):
-            assert raised(lambda: test(o)).args == ("Option has no truth value; use is_some/is_nothing or match",)
-    x = object()
-    it = iter(Some(x))
-    assert next(it) is x and list(it) == [] and list(Nothing()) == [] and [v for v in Some(5)] == [5]
-
-    def which(o):
-        match o:
-            case Some(v):
-                return v
-            case Nothing():
-                return "nothing"
-
-    assert which(Some(4)) == 4 and which(Nothing()) == "nothing" and which(4) is None
-    with pytest.raises(TypeError, match="positional sub-pattern"):
-        match Nothing():
-            case Nothing(v):
-                pass
+CALLS = []
 
 
-@pytest.mark.parametrize("cls", [Option, Some, Nothing, Sub])
-def test_class_getitem(cls):
-    alias = cls[int]
-    assert type(alias) is types.GenericAlias and alias.__origin__ is cls and alias.__args__ == (int,)
-    assert cls[int, str].__args__ == (int, str) and cls.__class_getitem__(args=int) == alias
+def rec(*args):
+    CALLS.append(args)
+    return ("rec", args)
 
 
-def test_reduce_copy_pickle():
+# receiver, method, arguments, expected result, whether it must be that very object; 5 is never called
+@pytest.mark.parametrize("recv, name, args, expected, same", [
+    (S, "unwrap", (), V, True), (S, "expect", ("m",), V, True), (S, "unwrap_or", (D,), V, True),
+    (S, "unwrap_or_else", (5,), V, True), (S, "map", (rec,), Some(("rec", (V,))), False),
+    (S, "and_then", (rec,), ("rec", (V,)), False), (S, "or_else", (5,), S, True), (S, "inspect", (rec,), S, True),
+    (S, "filter", (lambda v: [v],), Some(V), False), (S, "filter", (lambda v: 0,), N, True),
+    (S, "ok_or", (D,), Ok(V), False), (S, "ok_or_else", (5,), Ok(V), False),
+    (N, "unwrap_or", (D,), D, True), (N, "unwrap_or_else", (rec,), ("rec", ()), False), (N, "map", (5,), N, True),
+    (N, "and_then", (5,), N, True), (N, "or_else", (rec,), ("rec", ()), False), (N, "inspect", (5,), N, True),
+    (N, "filter", (5,), N, True), (N, "ok_or", (D,), Err(D), False), (N, "ok_or_else", (rec,), Err(("rec", ())), False),
+    (Some(2), "map", (lambda v: None,), Some(None), False), (Some(2), "and_then", (lambda v: 7,), 7, True),
+    (S, "map", (lambda v: NotImplemented,), Some(NotImplemented), False), (N, "or_else", (lambda: N,), N, True),
+    (Some(0), "filter", (bool,), N, True), (S, "__or__", (rec,), Some(("rec", (V,))), False),
+    (S, "__rshift__", (rec,), ("rec", (V,)), False), (N, "__or__", (5,), N, True), (N, "__rshift__", (5,), N, True),
+    (S, "__copy__", (), S, True), (N, "__copy__", (), N, True), (N, "__deepcopy__", ({},), N, True),
+    (S, "__reduce__", (), (Some, (V,)), False), (N, "__reduce__", (), (Nothing, ()), False),
+])
+def test_methods(recv, name, args, expected, same):
+    CALLS.clear()
+    got = getattr(recv, name)(*args)
+    assert got is expected if same else (type(got) is type(expected) and got == expected and got is not recv)
+    assert CALLS == ([(V,)] if recv is S else [()]) * (rec in args)  # positional only, once, only when used
+    assert not isinstance(got, Err) or (got.notes, got.trace) == ((), ())
+
+
+def test_unwrap_expect_and_operators():
+    assert S.unwrap(err="x", note=5) is V and S.unwrap(note="x") is V and S.unwrap(err=None) is V
+    e = raised(lambda: N.expect(Sub2("why")))  # the real UnwrapError; the other sites run in test_context
+    assert type(e) is UnwrapError and e.container is N and e.args == (N, "why") and type(e.args[1]) is str
+    assert raised(lambda: N.unwrap(note="x")).args == ("note requires err on Option.unwrap",)
+    e = raised(lambda: N.unwrap(err=1, note=5))  # Err.note's own binding error
+    assert e.args == ("'int' object is not an instance of 'str'",)
+    assert getattr(e, "__notes__", None) == processing_notes("msg")
+    assert type(raised(lambda: S.expect("\ud800"))) is UnicodeEncodeError
+    o = Some(1)
+    o |= lambda v: v + 1  # the in-place forms use the same slots
+    o >>= lambda v: Some(v * 10)
+    assert o == Some(20) and "unsupported operand" in str(raised(lambda: Some(1) >> (lambda v: NotImplemented)))
+
+
+def test_unwrap_sugar_goes_through_ok_or_attribute(monkeypatch):
+    monkeypatch.setattr(Nothing, "ok_or", lambda self, err: Err(err).traced("patched"))
+    assert repr(raised(lambda: N.unwrap(err=1, note="n")).container) == "Err(1; note: n; via patched)"
+    monkeypatch.setattr(Nothing, "ok_or", lambda self, err: err)  # ok_or runs before note is looked up
+    assert type(raised(lambda: N.unwrap(err=1, note="n"))) is AttributeError
+    assert raised(lambda: N.unwrap(err=2)).container == 2
+
+
+def test_deepcopy():
     x, memo = [1], {}
-    assert Some(x).__reduce__() == (Some, (x,)) and Some(x).__reduce__()[1][0] is x
-    assert Nothing().__reduce__() == (Nothing, ()) and copy.deepcopy(Nothing()) is Nothing()
-    assert all(copy.copy(o) is o for o in (Some(x), Nothing()))
-    s = Some(1)
-    assert copy.deepcopy(s) is not s and copy.deepcopy(s).value == 1
+    assert copy.deepcopy(N) is N and copy.deepcopy(Some(1)) is not Some(1)
     pair = copy.deepcopy((Some(x), x))  # memo passed through: the shared list stays shared
     assert type(pair[0]) is Some and pair[0].value is pair[1] and pair[1] == x and pair[1] is not x
     assert Some(x).__deepcopy__(memo=memo).value is not x and id(x) in memo
-    with pytest.MonkeyPatch.context() as mp:  # `copy.deepcopy` is looked up anew at every use
-        mp.setattr(copy, "deepcopy", lambda *a, **k: (a, k))
-        assert Some(x).__deepcopy__(memo).value == ((x, memo), {}) and Some(x).__deepcopy__(memo).value[0][1] is memo
+    with pytest.MonkeyPatch.context() as mp:  # `copy` is looked up anew at every use
         mp.setitem(sys.modules, "copy", None)
         assert type(raised(lambda: Some(x).__deepcopy__(memo))) is ModuleNotFoundError
-    for proto in range(pickle.HIGHEST_PROTOCOL + 1):
-        back = pickle.loads(pickle.dumps(Some({"k": [x]}), proto))
-        assert type(back) is Some and back == Some({"k": [x]})
-        assert pickle.loads(pickle.dumps(Nothing(), proto)) is Nothing()
-        assert pickle.loads(pickle.dumps(Some(Some(Nothing())), proto)).value.value is Nothing()
-
-
-def test_gc_tracking():  # tracked only when the payload could close a cycle
-    assert not any(gc.is_tracked(o) for o in (Some(1), Nothing(), Some(Some((1, "a"))), Some(1).filter(bool)))
-    assert all(gc.is_tracked(o) for o in (Some([]), Some(Some({})), Some([]).map(list), copy.deepcopy(Some([]))))

@@ -39,6 +39,13 @@ Outcome resume_internal_failure(PyObject* type, PyObject* value, PyObject* tb) n
 
 void fatal(const char* what) noexcept { Py_FatalError(what); }
 
+void Outcome::clear() noexcept {
+  Py_XDECREF(a_);
+  Py_XDECREF(b_);
+  Py_XDECREF(c_);
+  a_ = b_ = c_ = nullptr;
+}
+
 PyObject* internal_failure_class() noexcept {
   if (g_internal_failure == nullptr) {
     g_internal_failure = PyErr_NewExceptionWithDoc("native_runtime.InternalFailure",

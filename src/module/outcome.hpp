@@ -37,7 +37,9 @@ class Outcome {
     }
     return *this;
   }
-  ~Outcome() { clear(); }
+  ~Outcome() {
+    if (OSTREL_UNLIKELY(a_ != nullptr || b_ != nullptr || c_ != nullptr)) clear();
+  }
 
   // Success with a new reference.
   static Outcome value(Ref v) noexcept { return Outcome(Kind::Value, v.release()); }
@@ -101,12 +103,7 @@ class Outcome {
 
  private:
   Outcome(Kind k, PyObject* a) noexcept : kind_(k), a_(a) {}
-  void clear() noexcept {
-    Py_XDECREF(a_);
-    Py_XDECREF(b_);
-    Py_XDECREF(c_);
-    a_ = b_ = c_ = nullptr;
-  }
+  void clear() noexcept;
 
   Kind kind_;
   PyObject* a_ = nullptr;  // value, exception type, or internal-failure message

@@ -2,10 +2,13 @@
 
 namespace ostrel {
 
+namespace detail {
+PyObject* g_empty_tuple = nullptr;
+}  // namespace detail
+
 namespace {
 
 newfunc g_object_new = nullptr;
-PyObject* g_empty_tuple = nullptr;
 
 // The type's own tp_free, then the instance's reference to its heap type.
 void free_instance(PyObject* self) noexcept {
@@ -57,8 +60,8 @@ void release_payload(PyObject* v) noexcept {
 }  // namespace
 
 PyObject* empty_tuple() noexcept {
-  if (g_empty_tuple == nullptr) g_empty_tuple = PyTuple_New(0);
-  return g_empty_tuple;
+  if (detail::g_empty_tuple == nullptr) detail::g_empty_tuple = PyTuple_New(0);
+  return detail::g_empty_tuple;
 }
 
 PyObject* allocate(PyTypeObject* type) noexcept {
@@ -71,13 +74,8 @@ PyObject* allocate(PyTypeObject* type) noexcept {
   return g_object_new(type, args, nullptr);
 }
 
-bool may_close_cycle(PyObject* o) noexcept {
+bool may_close_cycle_slow(PyObject* o) noexcept {
   PyTypeObject* t = Py_TYPE(o);
-  // The common payloads first, without asking the type for its flags.
-  if (t == &PyLong_Type || t == &PyUnicode_Type || o == Py_None || t == &PyFloat_Type ||
-      t == &PyBool_Type || t == &PyBytes_Type) {
-    return false;
-  }
   if (!(PyType_GetFlags(t) & Py_TPFLAGS_HAVE_GC)) return false;
   if (t == &PyTuple_Type) {
     const Py_ssize_t n = PyTuple_Size(o);
@@ -93,16 +91,6 @@ bool may_close_cycle(PyObject* o) noexcept {
   // could close a cycle, now or later.
   if (is_chain_link(o)) return PyObject_GC_IsTracked(o) != 0;
   return true;
-}
-
-Outcome new_value_instance(Cls cls, Ref value) noexcept {
-  PyTypeObject* type = type_object(cls);
-  if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(cls);
-  PyObject* self = allocate(type);
-  if (OSTREL_UNLIKELY(self == nullptr)) return Outcome::capture();
-  reinterpret_cast<ValueObject*>(self)->value = value.release();
-  track_if_needed(self, value_of(self));
-  return Outcome::value(Ref::steal(self));
 }
 
 Outcome new_err_instance(Ref error, Ref notes, Ref trace) noexcept {

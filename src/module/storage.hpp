@@ -12,6 +12,11 @@
 
 namespace ostrel {
 
+namespace detail {
+extern PyObject* g_empty_tuple;
+}
+inline PyObject* empty_tuple_if_made() noexcept { return detail::g_empty_tuple; }
+
 struct ValueObject {  // Some, Ok
   PyObject_HEAD
   PyObject* value;
@@ -44,7 +49,14 @@ PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
   return reinterpret_cast<PyObject*>(self);
 }
-bool may_close_cycle(PyObject* o) noexcept;
+bool may_close_cycle_slow(PyObject* o) noexcept;
+inline bool may_close_cycle(PyObject* o) noexcept {
+  // The common payloads, ints and strings, and the shared empty tuple of a
+  // fresh Err's notes and trace, decided without a call.
+  PyTypeObject* t = Py_TYPE(o);
+  if (t == &PyLong_Type || t == &PyUnicode_Type || o == empty_tuple_if_made()) return false;
+  return may_close_cycle_slow(o);
+}
 inline void track_if_needed(PyObject* self, PyObject* a) noexcept {
   if (may_close_cycle(a)) PyObject_GC_Track(self);
 }
@@ -54,8 +66,18 @@ inline void track_if_needed(PyObject* self, PyObject* a, PyObject* b, PyObject* 
 
 // The internal constructors. Each returns a new instance of exactly its
 // class; the references handed in are released on failure.
-Outcome new_value_instance(Cls cls, Ref value) noexcept;  // Some, Ok
 Outcome new_err_instance(Ref error, Ref notes, Ref trace) noexcept;
+
+// Some, Ok
+inline Outcome new_value_instance(Cls cls, Ref value) noexcept {
+  PyTypeObject* type = type_object(cls);
+  if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(cls);
+  PyObject* self = allocate(type);
+  if (OSTREL_UNLIKELY(self == nullptr)) return Outcome::capture();
+  reinterpret_cast<ValueObject*>(self)->value = value.release();
+  track_if_needed(self, value_of(self));
+  return Outcome::value(Ref::steal(self));
+}
 
 // Deallocators and traversal, shared by the classes of both families.
 void dealloc_value(PyObject* self) noexcept;

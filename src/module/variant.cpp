@@ -110,11 +110,6 @@ Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
   return Outcome::boolean((truth != 0) == (op == Py_EQ));
 }
 
-Outcome call(PyObject* fn, PyObject* arg) noexcept {
-  if (arg == nullptr) return Outcome::from(PyObject_CallNoArgs(fn));
-  return Outcome::from(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
-}
-
 Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept {
   if (name == nullptr) return Outcome::capture();
   return Outcome::from(PyObject_CallMethodObjArgs(obj, name, arg, nullptr));

@@ -34,7 +34,10 @@ void check_pair_hash() noexcept;
 Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept;
 
 // fn(arg), or fn() when arg is null: positional only, result unchecked.
-Outcome call(PyObject* fn, PyObject* arg) noexcept;
+inline Outcome call(PyObject* fn, PyObject* arg) noexcept {
+  if (arg == nullptr) return Outcome::from(PyObject_CallNoArgs(fn));
+  return Outcome::from(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
+}
 // obj.<name>(arg), by ordinary attribute lookup.
 Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
 // The truth value of fn(arg) as True or False.

@@ -27,12 +27,17 @@ Outcome some_compare(PyObject* self, PyObject* other, int op) noexcept {
   return compare_payloads(value(self), is_a(other, Cls::Some) ? value(other) : nullptr, op);
 }
 
+// A new Some holding f(value): `map` and `|`.
+Outcome mapped(PyObject* self, PyObject* f) noexcept {
+  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
+  if (result == nullptr) return Outcome::capture();
+  return new_some(Ref::steal(result));
+}
+
 // `some | f`: a new Some holding f(value).
 Outcome some_or_op(PyObject* left, PyObject* f) noexcept {
   if (!is_a(left, Cls::Some)) return Outcome::not_implemented();
-  Outcome r = call(f, value(left));
-  if (!r.is_value()) return r;
-  return new_some(r.take());
+  return mapped(left, f);
 }
 // `some >> f`: f(value) as returned; NotImplemented stays NotImplemented.
 Outcome some_rshift(PyObject* left, PyObject* f) noexcept {
@@ -43,7 +48,7 @@ Outcome some_rshift(PyObject* left, PyObject* f) noexcept {
 // ---- combinators ---------------------------------------------------------
 
 Outcome some_payload(PyObject* self, const Args&) noexcept { return some_value(self); }
-Outcome some_map(PyObject* self, const Args& a) noexcept { return some_or_op(self, a[0]); }
+Outcome some_map(PyObject* self, const Args& a) noexcept { return mapped(self, a[0]); }
 Outcome some_and_then(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
 Outcome some_inspect(PyObject* self, const Args& a) noexcept {
   Outcome r = call(a[0], value(self));

@@ -30,12 +30,17 @@ Outcome ok_compare(PyObject* self, PyObject* other, int op) noexcept {
   return compare_payloads(value(self), is_a(other, Cls::Ok) ? value(other) : nullptr, op);
 }
 
+// A new Ok holding f(value): `map` and `|`.
+Outcome mapped(PyObject* self, PyObject* f) noexcept {
+  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
+  if (result == nullptr) return Outcome::capture();
+  return new_ok(Ref::steal(result));
+}
+
 // `ok | f`: a new Ok holding f(value).
 Outcome ok_or_op(PyObject* left, PyObject* f) noexcept {
   if (!is_a(left, Cls::Ok)) return Outcome::not_implemented();
-  Outcome r = call(f, value(left));
-  if (!r.is_value()) return r;
-  return new_ok(r.take());
+  return mapped(left, f);
 }
 // `ok >> f`: f(value) as returned; NotImplemented stays NotImplemented.
 Outcome ok_rshift(PyObject* left, PyObject* f) noexcept {
@@ -52,7 +57,7 @@ Outcome ok_payload(PyObject* self, const Args&) noexcept { return ok_value(self)
 Outcome ok_expect_err(PyObject* self, const Args& a) noexcept {
   return raise_unwrap(Family::Result, self, a.text_of(0));
 }
-Outcome ok_map(PyObject* self, const Args& a) noexcept { return ok_or_op(self, a[0]); }
+Outcome ok_map(PyObject* self, const Args& a) noexcept { return mapped(self, a[0]); }
 Outcome ok_and_then(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
 Outcome ok_inspect(PyObject* self, const Args& a) noexcept {
   Outcome r = call(a[0], value(self));

@@ -1,0 +1,215 @@
+"""Ok and Err: values, text forms, equality, hashing, combinators, operators, copying, pickling."""
+
+import copy
+import pickle
+import types
+
+import pytest
+from conftest import raised
+
+import ostrel.result
+from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError
+
+X = object()
+E = Err(X)._with_meta(("n",), ("t",))
+NO_TRUTH = "Result has no truth value; use is_ok/is_err or match"
+
+
+@pytest.mark.parametrize("call", [Result, lambda: Result(x=1), lambda: type("R", (Result,), {})(1, y=2)])
+def test_result_is_abstract(call):
+    assert raised(call).args == ("Result is abstract; construct Ok(value) or Err(error)",)
+
+
+@pytest.mark.parametrize("r, props", [
+    (Ok(X), dict(value=X, is_ok=True, is_err=False, ok=X, err=None, danger_ok=X, notes=(), trace=())),
+    (Err(X), dict(error=X, is_ok=False, is_err=True, ok=None, err=X, danger_err=X, notes=(), trace=())),
+    (E, dict(error=X, notes=("n",), trace=("t",), err=X))], ids=["ok", "err", "err-meta"])
+def test_properties(r, props):
+    for name, want in props.items():
+        got = getattr(r, name)
+        assert got is want or (type(got) is tuple and got == want), name
+    assert r.notes is r.notes and r.trace is r.trace
+    absent, unwrap = ("error", "danger_err") if r.is_ok else ("value", "danger_ok")
+    assert type(raised(lambda: getattr(r, absent))) is AttributeError
+    assert type(raised(lambda: getattr(r, unwrap))) is UnwrapError
+
+
+Boom = type("Boom", (), {"__str__": lambda self: {}["no str"]})
+
+
+@pytest.mark.parametrize("r, rep, text", [
+    (Ok("a"), "Ok('a')", "Ok(a)"), (Err("x"), "Err('x')", "Err(x)"),
+    (Err("boom")._with_meta(("loading config", "b"), ("parse", "load")), "Err('boom'; note: loading config; note: b;"
+     " via parse <- load)", "Err(boom; note: loading config; note: b; via parse <- load)"),
+    (Err("x")._with_meta((Boom(), 5), (Boom(), "g")), "Err('x'; note: ; note: 5; via  <- g)", None),
+    (Ok("\ud800"), "Ok('\\ud800')", "Ok(\ufffd\ufffd\ufffd)"),
+    (Err("\udc80\u00e9")._with_meta(("\ud800",), ("\U0001f600",)), None,
+     "Err(\ufffd\ufffd\ufffd\u00e9; note: \ufffd\ufffd\ufffd; via \U0001f600)"),
+    (Ok(Ok(Err(1))), "Ok(Ok(Err(1)))", None)], ids=repr)
+def test_text_forms(r, rep, text):
+    for form, want in ((repr, rep), (str, text)):
+        assert want is None or (form(r) == want and type(form(r)) is str)
+
+
+Eq = type("Eq", (), {"calls": 0, "__init__": lambda s, r: setattr(s, "r", r), "__hash__": object.__hash__,
+                     "__eq__": lambda s, o: setattr(Eq, "calls", Eq.calls + 1) or s.r})
+
+
+def test_equality_truth_iteration_match_alias():
+    nan = Ok(float("nan"))
+    assert nan != nan and not nan == nan
+    assert Ok(1) == Ok(True) and Ok(1) != Err(1) and Ok(1) != 1 and E == Err(X) and Err(1) != Err(2)
+    a, before = Ok(Eq(False)), Eq.calls
+    assert a != a and not (a == a) and Eq.calls == before + 2  # no identity shortcut
+    assert (Ok(Eq(NotImplemented)) == Ok(5)) is False and (Ok(5) == Ok(Eq(True))) is True
+    assert "not supported" in str(raised(lambda: Ok(1) <= Ok(2)))
+    assert Ok(1).__lt__(Ok(2)) is NotImplemented and Ok(1).__eq__(Err(1)) is NotImplemented
+    for call in (lambda: Ok(Eq(Ok(0))) == Ok(1), lambda: Err(Eq(Ok(0))) != Err(1), lambda: bool(E),
+                 lambda: not Ok(0), lambda: Err(0) and 1):  # Ok(0) answers ==, and refuses a truth test
+        assert raised(call).args == (NO_TRUTH,)
+    it1, it2 = iter(Ok(X)), iter(Ok(X))
+    assert it1 is not it2 and next(it1) is X and next(it2) is X and list(it1) == [] and list(E) == []
+    assert X in Ok(X) and X not in Err(X) and type(it1).__name__ == "list_iterator"
+    match Err(5):
+        case Ok(v) | Err(error=v):
+            assert v == 5
+    assert Ok[int] == types.GenericAlias(Ok, int) and Result[int, str].__args__ == (int, str)
+    sub = type("MyResult", (Result,), {})
+    assert sub[int].__origin__ is sub and Result.__class_getitem__(args=int).__args__ == (int,)
+
+
+M = 2 ** 64
+P1, P2, P5 = 11400714785074694791, 14029467366897019727, 2870177450012600261
+
+
+def hash_hitting_minus_one(tag):
+    """The item hash h for which the tuple hash of (tag, h) would come out as -1."""
+    acc = (M - 1 - (2 ^ (P5 ^ 3527539))) * pow(P1, -1, M) % M
+    acc = (acc >> 31 | acc << 33) % M
+    first = (P5 + tag * P2) % M
+    first = (first << 31 | first >> 33) % M * P1 % M
+    h = (acc - first) * pow(P2, -1, M) % M
+    return h - M if h >= M // 2 else h
+
+
+Hashed = type("Hashed", (), {"__init__": lambda s, h: setattr(s, "h", h), "__hash__": lambda s: s.h})
+
+
+@pytest.mark.parametrize("payload", [0, -1, -2, 2 ** 61 - 1, -(2 ** 61), 2 ** 100, 1.5, "s", None, (1, "a"),
+                                     float("nan"), Hashed(-1), Hashed(2 ** 63 - 1), Ok(2), Nothing(),
+                                     Hashed(hash_hitting_minus_one(0)), Hashed(hash_hitting_minus_one(1))], ids=repr)
+def test_hash_is_that_of_the_tagged_tuple(payload):
+    assert hash(Ok(payload)) == hash((0, payload)) == hash(Some(payload)) and hash(Err(payload)) == hash((1, payload))
+    assert hash(Err(payload)._with_meta(("n",), ("t",))) == hash((1, payload))
+    assert hash((0, Hashed(hash_hitting_minus_one(0)))) == 1546275796  # the interpreter's own -1 case
+    for r in (Ok([]), Err({}), Ok(Ok([])), Err(Hashed(None)), Some([])):
+        assert type(raised(lambda: hash(r))) is TypeError
+
+
+V, XE, D, OUT = ["value"], ["error"], ["default"], ["out"]
+SELF, RAISES = "receiver", "raises"
+
+
+def new(cls, payload):
+    return lambda res, r: type(res) is cls and res is not r and (res.error if cls is Err else res.value) is payload
+
+
+ROWS = [  # variant, method, args ("f"/"g" stand for recording callables), expected, recorded calls
+    (Ok, "is_ok_and", "f", True, [("f", V)]), (Err, "is_ok_and", "f", False, []),
+    (Ok, "is_err_and", "f", False, []), (Err, "is_err_and", "f", True, [("f", XE)]),
+    (Ok, "unwrap_or", [D], V, []), (Err, "unwrap_or", [D], D, []),
+    (Ok, "unwrap_or_else", "f", V, []), (Err, "unwrap_or_else", "f", OUT, [("f", XE)]),
+    (Ok, "map", "f", new(Ok, OUT), [("f", V)]), (Err, "map", "f", SELF, []),
+    (Ok, "map_err", "f", SELF, []), (Err, "map_err", "f", new(Err, OUT), [("f", XE)]),
+    (Ok, "and_then", "f", OUT, [("f", V)]), (Err, "and_then", "f", SELF, []),
+    (Ok, "or_else", "f", SELF, []), (Err, "or_else", "f", OUT, [("f", XE)]),
+    (Ok, "inspect", "f", SELF, [("f", V)]), (Err, "inspect", "f", SELF, []),
+    (Ok, "inspect_err", "f", SELF, []), (Err, "inspect_err", "f", SELF, [("f", XE)]),
+    (Ok, "fold", "fg", OUT, [("f", V)]), (Err, "fold", "fg", OUT, [("g", XE)]),
+    (Ok, "to_option", "", new(Some, V), []), (Err, "to_option", "", Nothing(), []),
+    (Ok, "swap_err", "f", SELF, []), (Err, "swap_err", "f", RAISES, []),
+    (Ok, "swap_ok", "f", RAISES, []), (Err, "swap_ok", "f", SELF, []),
+    (Ok, "__or__", "f", new(Ok, OUT), [("f", V)]), (Err, "__or__", "f", SELF, []),
+    (Ok, "__rshift__", "f", OUT, [("f", V)]), (Err, "__rshift__", "f", SELF, []),
+]
+
+
+@pytest.mark.parametrize("variant, method, args, expected, recorded", ROWS)
+def test_each_method_on_each_variant(variant, method, args, expected, recorded):
+    calls = []
+    rec = {t: (lambda t: lambda *a: calls.append((t, *a)) or OUT)(t) for t in "fg"}
+    r = variant(V if variant is Ok else XE)
+    bound = [rec[a] if isinstance(a, str) else a for a in args]
+    if expected is RAISES:
+        assert raised(lambda: getattr(r, method)(*bound)).container is r
+    else:
+        res = getattr(r, method)(*bound)
+        assert expected(res, r) if callable(expected) else res is (r if expected is SELF else expected), res
+    assert calls == recorded
+
+
+def test_outcomes_are_unchecked_and_predicates_give_booleans():
+    assert Ok(1).and_then(lambda v: 5) == 5 and Err(1).or_else(lambda e: None) is None
+    assert Ok(1).is_ok_and(lambda v: 7) is True and Err(1).is_err_and(lambda e: []) is False
+    e = Err("e").note("ctx").traced("t")
+    m = e.map_err(str.upper)
+    assert m.error == "E" and m.notes is e.notes and m.trace is e.trace
+    assert Ok(1).to_option() is not Ok(1).to_option() and Err(1).to_option() is Nothing()
+    e, o = Err(1), Ok(1)  # a callable is checked only by calling it
+    assert e.map(5) is e and o.map_err(5) is o and e.is_ok_and(5) is False
+    assert "'int' object is not callable" in str(raised(lambda: o.map(5)))
+    assert (Ok(2) | (lambda v: NotImplemented)).value is NotImplemented
+    assert "for >>: 'ostrel.result.Ok' and 'function'" in str(raised(lambda: Ok(2) >> (lambda v: NotImplemented)))
+    Left = type("Left", (), {"__or__": lambda s, o: NotImplemented, "__rshift__": lambda s, o: NotImplemented})
+    for recv in (Ok(1), Err(1), Some(1), Nothing()):
+        for left in (3, Left(), pytest.fail, Some(1).map):  # the left operand is never called
+            assert recv.__ror__(left) is NotImplemented and recv.__rrshift__(left) is NotImplemented
+            for op in ("|", ">>", "|=", ">>="):
+                assert "unsupported operand" in str(raised(lambda: exec(f"a {op} b", {"a": left, "b": recv})))
+
+
+PICKLED = [Ok(1), Ok([1, {"k": (2, None)}]), Err(ValueError("x")).note("n1").note("n2").traced("i").traced("o"),
+           Ok(Some(Err(1).note("n"))), Err(Ok(Err(2).traced("t")))._with_meta((1, 2)), Some({"k": [1, None]}),
+           Some(Some(Nothing()))]
+
+
+@pytest.mark.parametrize("protocol", range(6))
+def test_pickle_round_trip(protocol):
+    for value in PICKLED:
+        back = pickle.loads(pickle.dumps(value, protocol))
+        assert type(back) is type(value) and repr(back) == repr(value) and back is not value
+        assert not isinstance(value, Err) or (back.notes, back.trace) == (value.notes, value.trace)
+    assert pickle.loads(pickle.dumps(Nothing(), protocol)) is Nothing()
+    assert pickle.loads(pickle.dumps(Some(Nothing()), protocol)).value is Nothing()
+
+
+def test_reduce_looks_up_rebuild_err_every_time(monkeypatch):  # nothing is cached, failures included
+    assert Ok(1).__reduce__() == (Ok, (1,)) and Err(1).__reduce__() == (ostrel.result._rebuild_err, (1, (), ()))
+    fn, (error, notes, trace) = E.__reduce__()
+    assert error is E.error and notes is E.notes and trace is E.trace
+    monkeypatch.delattr(ostrel.result, "_rebuild_err")
+    assert type(raised(lambda: Err(1).__reduce__())) is AttributeError
+    monkeypatch.setattr(ostrel.result, "_rebuild_err", print, raising=False)
+    assert Err(1).__reduce__()[0] is print
+
+
+@pytest.mark.parametrize("value", [Ok([1]), Err([1]).note("n").traced("t")], ids=repr)
+def test_copy_and_deepcopy(value):
+    def payload(r):
+        return r.value if isinstance(r, Ok) else r.error
+    assert copy.copy(value) is value
+    dup = copy.deepcopy(value)
+    assert type(dup) is type(value) and dup is not value and dup == value and payload(dup) is not payload(value)
+    assert (dup.notes, dup.trace) == (value.notes, value.trace)
+    assert isinstance(value, Ok) or (dup.notes is value.notes and dup.trace is value.trace)
+    immutable = value.map(id).map_err(id)  # a payload that deep-copies to itself still gets a new result
+    assert copy.deepcopy(immutable) is not immutable and payload(copy.deepcopy(immutable)) is payload(immutable)
+    shared = copy.deepcopy([value, value])
+    assert shared[0] is shared[1] and shared[0] is not value
+
+
+def test_deepcopy_passes_memo_on(monkeypatch):
+    seen, memo, payload = [], object(), object()
+    monkeypatch.setattr(copy, "deepcopy", lambda *args, **kw: seen.append((args, kw)) or "copied")
+    assert Ok(payload).__deepcopy__(memo).value == "copied" == Err(payload).__deepcopy__(memo=memo).error
+    assert Some(payload).__deepcopy__(memo).value == "copied" and seen == [((payload, memo), {})] * 3
