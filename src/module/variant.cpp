@@ -1,6 +1,7 @@
 #include "module/variant.hpp"
 
 #include "module/storage.hpp"
+#include "module/value_variant.hpp"
 
 namespace ostrel {
 
@@ -137,6 +138,17 @@ Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept {
   if (!alias) return Outcome::capture();
   return Outcome::from(PyObject_CallFunctionObjArgs(alias.get(), cls, args, nullptr));
 }
+
+namespace value_variant {
+Outcome reduce(PyObject* self) noexcept {
+  PyObject* args = PyTuple_Pack(1, value_of(self));
+  if (args == nullptr) return Outcome::internal_null();
+  Ref owned_args = Ref::steal(args);
+  PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), args);
+  if (reduced == nullptr) return Outcome::internal_null();
+  return Outcome::value(Ref::steal(reduced));
+}
+}  // namespace value_variant
 
 Outcome refuse_truth(const char* message) noexcept { return Outcome::raise(PyExc_TypeError, message); }
 

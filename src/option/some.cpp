@@ -1,6 +1,7 @@
 // Some: the present variant of Option. It holds `value`.
 #include "module/entry.hpp"
 #include "module/text.hpp"
+#include "module/value_variant.hpp"
 #include "module/variant.hpp"
 #include "option/option.hpp"
 #include "result/result.hpp"
@@ -11,50 +12,13 @@ namespace {
 
 constexpr const char kTruthMessage[] = "Option has no truth value; use is_some/is_nothing or match";
 
-PyObject* value(PyObject* self) { return value_of(self); }
-
-// ---- construction, properties and protocol -------------------------------
+using value_variant::value;
 
 Outcome some_new(PyTypeObject*, const Args& a) noexcept { return new_some(Ref::borrow(a[0])); }
-
-Outcome some_value(PyObject* self) noexcept { return Outcome::same(value(self)); }
-Outcome some_iter(PyObject* self) noexcept { return iterate(value(self)); }
 Outcome some_bool(PyObject*) noexcept { return refuse_truth(kTruthMessage); }
-Outcome some_hash(PyObject* self) noexcept { return hash_tagged(0, value(self)); }
 Outcome some_repr(PyObject* self) noexcept { return wrapped_form("Some(", value(self), true); }
 Outcome some_str(PyObject* self) noexcept { return wrapped_form("Some(", value(self), false); }
-Outcome some_compare(PyObject* self, PyObject* other, int op) noexcept {
-  return compare_payloads(value(self), is_a(other, Cls::Some) ? value(other) : nullptr, op);
-}
 
-// A new Some holding f(value): `map` and `|`.
-Outcome mapped(PyObject* self, PyObject* f) noexcept {
-  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
-  if (result == nullptr) return Outcome::capture();
-  return new_some(Ref::steal(result));
-}
-
-// `some | f`: a new Some holding f(value).
-Outcome some_or_op(PyObject* left, PyObject* f) noexcept {
-  if (!is_a(left, Cls::Some)) return Outcome::not_implemented();
-  return mapped(left, f);
-}
-// `some >> f`: f(value) as returned; NotImplemented stays NotImplemented.
-Outcome some_rshift(PyObject* left, PyObject* f) noexcept {
-  if (!is_a(left, Cls::Some)) return Outcome::not_implemented();
-  return call(f, value(left));
-}
-
-// ---- combinators ---------------------------------------------------------
-
-Outcome some_payload(PyObject* self, const Args&) noexcept { return some_value(self); }
-Outcome some_map(PyObject* self, const Args& a) noexcept { return mapped(self, a[0]); }
-Outcome some_and_then(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
-Outcome some_inspect(PyObject* self, const Args& a) noexcept {
-  Outcome r = call(a[0], value(self));
-  if (!r.is_value()) return r;
-  return Outcome::same(self);
-}
 // A new Some holding the same value when pred(value) is true, else Nothing.
 Outcome some_filter(PyObject* self, const Args& a) noexcept {
   Outcome keep = call_truth(a[0], value(self));
@@ -63,22 +27,6 @@ Outcome some_filter(PyObject* self, const Args& a) noexcept {
   return nothing_instance();
 }
 Outcome some_ok_or(PyObject* self, const Args&) noexcept { return new_ok(Ref::borrow(value(self))); }
-
-// ---- copying and pickling ------------------------------------------------
-
-Outcome some_reduce(PyObject* self) noexcept {
-  PyObject* args = PyTuple_Pack(1, value(self));
-  if (args == nullptr) return Outcome::internal_null();
-  Ref owned_args = Ref::steal(args);
-  PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), args);
-  if (reduced == nullptr) return Outcome::internal_null();
-  return Outcome::value(Ref::steal(reduced));
-}
-Outcome some_deepcopy(PyObject* self, const Args& a) noexcept {
-  Outcome copy = deepcopy_payload(value(self), a[0]);
-  if (!copy.is_value()) return copy;
-  return new_some(copy.take());
-}
 
 // ---- tables ----------------------------------------------------------------
 
@@ -111,42 +59,42 @@ constexpr const char kUnwrapDoc[] =
     "T-0028 keyword sugar,\nalways ignored on `Some`.";
 
 PyMethodDef kSomeMethods[] = {
-    method_row<some_payload, kUnwrap>("unwrap", kUnwrapDoc),
-    method_row<some_payload, kUnwrapOr>("unwrap_or", "unwrap_or($self, _default)\n--\n\n"),
-    method_row<some_payload, kUnwrapOrElse>("unwrap_or_else", "unwrap_or_else($self, _fn)\n--\n\n"),
-    method_row<some_payload, kExpect>("expect", "expect($self, _msg)\n--\n\n"),
-    method_row<some_map, kMap>("map", "map($self, fn_)\n--\n\n"),
-    method_row<some_and_then, kAndThen>("and_then", "and_then($self, fn_)\n--\n\n"),
+    method_row<value_variant::get_args, kUnwrap>("unwrap", kUnwrapDoc),
+    method_row<value_variant::get_args, kUnwrapOr>("unwrap_or", "unwrap_or($self, _default)\n--\n\n"),
+    method_row<value_variant::get_args, kUnwrapOrElse>("unwrap_or_else", "unwrap_or_else($self, _fn)\n--\n\n"),
+    method_row<value_variant::get_args, kExpect>("expect", "expect($self, _msg)\n--\n\n"),
+    method_row<value_variant::map<Cls::Some>, kMap>("map", "map($self, fn_)\n--\n\n"),
+    method_row<value_variant::apply, kAndThen>("and_then", "and_then($self, fn_)\n--\n\n"),
     method_row<op_self_args, kOrElse>("or_else", "or_else($self, _fn)\n--\n\n"),
-    method_row<some_inspect, kInspect>("inspect", "inspect($self, fn_)\n--\n\n"),
+    method_row<value_variant::inspect, kInspect>("inspect", "inspect($self, fn_)\n--\n\n"),
     method_row<some_filter, kFilter>("filter", "filter($self, pred)\n--\n\n"),
     method_row<some_ok_or, kOkOr>("ok_or", "ok_or($self, _err)\n--\n\n"),
     method_row<some_ok_or, kOkOrElse>("ok_or_else", "ok_or_else($self, _fn)\n--\n\n"),
-    noargs_row<some_reduce>("__reduce__", "__reduce__($self)\n--\n\n"),
+    noargs_row<value_variant::reduce>("__reduce__", "__reduce__($self)\n--\n\n"),
     noargs_row<op_self>("__copy__", "__copy__($self)\n--\n\n"),
-    method_row<some_deepcopy, kDeepcopy>("__deepcopy__", "__deepcopy__($self, memo)\n--\n\n"),
+    method_row<value_variant::deepcopy<Cls::Some>, kDeepcopy>("__deepcopy__", "__deepcopy__($self, memo)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef kSomeProperties[] = {
-    property_row<some_value>("value"),
+    property_row<value_variant::get>("value"),
     property_row<op_true>("is_some"),
     property_row<op_false>("is_nothing"),
-    property_row<some_value>("some"),
-    property_row<some_value>("danger_some"),
+    property_row<value_variant::get>("some"),
+    property_row<value_variant::get>("danger_some"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 const PyType_Slot kSomeSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(&entry::construct<some_new, kNew>)},
-    {Py_tp_iter, reinterpret_cast<void*>(&entry::unary<some_iter>)},
+    {Py_tp_iter, reinterpret_cast<void*>(&entry::unary<value_variant::iter>)},
     {Py_nb_bool, reinterpret_cast<void*>(&entry::truth<some_bool>)},
-    {Py_tp_hash, reinterpret_cast<void*>(&entry::hash<some_hash>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&entry::hash<value_variant::hash>)},
     {Py_tp_repr, reinterpret_cast<void*>(&entry::unary<some_repr>)},
     {Py_tp_str, reinterpret_cast<void*>(&entry::unary<some_str>)},
-    {Py_nb_rshift, reinterpret_cast<void*>(&entry::binary<some_rshift>)},
-    {Py_nb_or, reinterpret_cast<void*>(&entry::binary<some_or_op>)},
-    {Py_tp_richcompare, reinterpret_cast<void*>(&entry::compare<some_compare>)},
+    {Py_nb_rshift, reinterpret_cast<void*>(&entry::binary<value_variant::rshift<Cls::Some>>)},
+    {Py_nb_or, reinterpret_cast<void*>(&entry::binary<value_variant::or_op<Cls::Some>>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&entry::compare<value_variant::compare<Cls::Some>>)},
     {0, nullptr},
 };
 

@@ -2,6 +2,7 @@
 #include "module/entry.hpp"
 #include "module/names.hpp"
 #include "module/text.hpp"
+#include "module/value_variant.hpp"
 #include "module/variant.hpp"
 #include "option/option.hpp"
 #include "result/result.hpp"
@@ -12,77 +13,25 @@ namespace {
 
 constexpr const char kTruthMessage[] = "Result has no truth value; use is_ok/is_err or match";
 
-PyObject* value(PyObject* self) { return value_of(self); }
+using value_variant::value;
 
 // ---- construction, properties and protocol -------------------------------
 
 Outcome ok_new(PyTypeObject*, const Args& a) noexcept { return new_ok(Ref::borrow(a[0])); }
-
-Outcome ok_value(PyObject* self) noexcept { return Outcome::same(value(self)); }
-Outcome ok_danger_err(PyObject* self) noexcept { return raise_unwrap(Family::Result, self); }
-
-Outcome ok_iter(PyObject* self) noexcept { return iterate(value(self)); }
+// `danger_err` and `unwrap_err()`: there is no error to take.
+Outcome ok_no_error(PyObject* self) noexcept { return raise_unwrap(Family::Result, self); }
 Outcome ok_bool(PyObject*) noexcept { return refuse_truth(kTruthMessage); }
-Outcome ok_hash(PyObject* self) noexcept { return hash_tagged(0, value(self)); }
 Outcome ok_repr(PyObject* self) noexcept { return wrapped_form("Ok(", value(self), true); }
 Outcome ok_str(PyObject* self) noexcept { return wrapped_form("Ok(", value(self), false); }
-Outcome ok_compare(PyObject* self, PyObject* other, int op) noexcept {
-  return compare_payloads(value(self), is_a(other, Cls::Ok) ? value(other) : nullptr, op);
-}
-
-// A new Ok holding f(value): `map` and `|`.
-Outcome mapped(PyObject* self, PyObject* f) noexcept {
-  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
-  if (result == nullptr) return Outcome::capture();
-  return new_ok(Ref::steal(result));
-}
-
-// `ok | f`: a new Ok holding f(value).
-Outcome ok_or_op(PyObject* left, PyObject* f) noexcept {
-  if (!is_a(left, Cls::Ok)) return Outcome::not_implemented();
-  return mapped(left, f);
-}
-// `ok >> f`: f(value) as returned; NotImplemented stays NotImplemented.
-Outcome ok_rshift(PyObject* left, PyObject* f) noexcept {
-  if (!is_a(left, Cls::Ok)) return Outcome::not_implemented();
-  return call(f, value(left));
-}
 
 // ---- combinators ---------------------------------------------------------
 
 Outcome ok_is_ok_and(PyObject* self, const Args& a) noexcept { return call_truth(a[0], value(self)); }
-Outcome ok_unwrap(PyObject* self, const Args&) noexcept { return ok_value(self); }
-Outcome ok_unwrap_err(PyObject* self) noexcept { return raise_unwrap(Family::Result, self); }
-Outcome ok_payload(PyObject* self, const Args&) noexcept { return ok_value(self); }
 Outcome ok_expect_err(PyObject* self, const Args& a) noexcept {
   return raise_unwrap(Family::Result, self, a.text_of(0));
 }
-Outcome ok_map(PyObject* self, const Args& a) noexcept { return mapped(self, a[0]); }
-Outcome ok_and_then(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
-Outcome ok_inspect(PyObject* self, const Args& a) noexcept {
-  Outcome r = call(a[0], value(self));
-  if (!r.is_value()) return r;
-  return Outcome::same(self);
-}
-Outcome ok_fold(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
 Outcome ok_to_option(PyObject* self) noexcept { return new_some(Ref::borrow(value(self))); }
 Outcome ok_swap_ok(PyObject* self, const Args&) noexcept { return raise_unwrap(Family::Result, self); }
-
-// ---- copying and pickling ------------------------------------------------
-
-Outcome ok_reduce(PyObject* self) noexcept {
-  PyObject* args = PyTuple_Pack(1, value(self));
-  if (args == nullptr) return Outcome::internal_null();
-  Ref owned_args = Ref::steal(args);
-  PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), args);
-  if (reduced == nullptr) return Outcome::internal_null();
-  return Outcome::value(Ref::steal(reduced));
-}
-Outcome ok_deepcopy(PyObject* self, const Args& a) noexcept {
-  Outcome copy = deepcopy_payload(value(self), a[0]);
-  if (!copy.is_value()) return copy;
-  return new_ok(copy.take());
-}
 
 // ---- tables ----------------------------------------------------------------
 
@@ -135,39 +84,39 @@ constexpr const char kTracedDoc[] =
 PyMethodDef kOkMethods[] = {
     method_row<ok_is_ok_and, kIsOkAnd>("is_ok_and", "is_ok_and($self, pred)\n--\n\n"),
     method_row<op_false_args, kIsErrAnd>("is_err_and", "is_err_and($self, _pred)\n--\n\n"),
-    method_row<ok_unwrap, kUnwrap>("unwrap", kUnwrapDoc),
-    noargs_row<ok_unwrap_err>("unwrap_err", "unwrap_err($self)\n--\n\n"),
-    method_row<ok_payload, kUnwrapOr>("unwrap_or", "unwrap_or($self, _default)\n--\n\n"),
-    method_row<ok_payload, kUnwrapOrElse>("unwrap_or_else", "unwrap_or_else($self, _fn)\n--\n\n"),
-    method_row<ok_payload, kExpect>("expect", "expect($self, _msg)\n--\n\n"),
+    method_row<value_variant::get_args, kUnwrap>("unwrap", kUnwrapDoc),
+    noargs_row<ok_no_error>("unwrap_err", "unwrap_err($self)\n--\n\n"),
+    method_row<value_variant::get_args, kUnwrapOr>("unwrap_or", "unwrap_or($self, _default)\n--\n\n"),
+    method_row<value_variant::get_args, kUnwrapOrElse>("unwrap_or_else", "unwrap_or_else($self, _fn)\n--\n\n"),
+    method_row<value_variant::get_args, kExpect>("expect", "expect($self, _msg)\n--\n\n"),
     method_row<ok_expect_err, kExpectErr>("expect_err", "expect_err($self, msg)\n--\n\n"),
-    method_row<ok_map, kMap>("map", "map($self, fn_)\n--\n\n"),
+    method_row<value_variant::map<Cls::Ok>, kMap>("map", "map($self, fn_)\n--\n\n"),
     method_row<op_self_args, kMapErr>("map_err", "map_err($self, _fn)\n--\n\n"),
-    method_row<ok_and_then, kAndThen>("and_then", "and_then($self, fn_)\n--\n\n"),
+    method_row<value_variant::apply, kAndThen>("and_then", "and_then($self, fn_)\n--\n\n"),
     method_row<op_self_args, kOrElse>("or_else", "or_else($self, _fn)\n--\n\n"),
-    method_row<ok_inspect, kInspect>("inspect", "inspect($self, fn_)\n--\n\n"),
+    method_row<value_variant::inspect, kInspect>("inspect", "inspect($self, fn_)\n--\n\n"),
     method_row<op_self_args, kInspectErr>("inspect_err", "inspect_err($self, _fn)\n--\n\n"),
-    method_row<ok_fold, kFoldParams>("fold", "fold($self, on_ok, _on_err)\n--\n\n"),
+    method_row<value_variant::apply, kFoldParams>("fold", "fold($self, on_ok, _on_err)\n--\n\n"),
     noargs_row<ok_to_option>("to_option", "to_option($self)\n--\n\n"),
     method_row<op_self_args, kNote>("note", "note($self, _msg)\n--\n\n"),
     method_row<op_self_args, kWrapErr>("wrap_err", kWrapErrDoc),
     method_row<op_self_args, kTraced>("traced", kTracedDoc),
     method_row<op_self_args, kSwapErr>("swap_err", "swap_err($self, _err)\n--\n\n"),
     method_row<ok_swap_ok, kSwapOk>("swap_ok", "swap_ok($self, _ok)\n--\n\n"),
-    noargs_row<ok_reduce>("__reduce__", "__reduce__($self)\n--\n\n"),
+    noargs_row<value_variant::reduce>("__reduce__", "__reduce__($self)\n--\n\n"),
     noargs_row<op_self>("__copy__", "__copy__($self)\n--\n\n"),
-    method_row<ok_deepcopy, kDeepcopy>("__deepcopy__", "__deepcopy__($self, memo)\n--\n\n"),
+    method_row<value_variant::deepcopy<Cls::Ok>, kDeepcopy>("__deepcopy__", "__deepcopy__($self, memo)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef kOkProperties[] = {
-    property_row<ok_value>("value"),
+    property_row<value_variant::get>("value"),
     property_row<op_true>("is_ok"),
     property_row<op_false>("is_err"),
-    property_row<ok_value>("ok"),
+    property_row<value_variant::get>("ok"),
     property_row<op_none>("err"),
-    property_row<ok_value>("danger_ok"),
-    property_row<ok_danger_err>("danger_err"),
+    property_row<value_variant::get>("danger_ok"),
+    property_row<ok_no_error>("danger_err"),
     property_row<op_empty_tuple>("notes"),
     property_row<op_empty_tuple>("trace"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -175,14 +124,14 @@ PyGetSetDef kOkProperties[] = {
 
 const PyType_Slot kOkSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(&entry::construct<ok_new, kNew>)},
-    {Py_tp_iter, reinterpret_cast<void*>(&entry::unary<ok_iter>)},
+    {Py_tp_iter, reinterpret_cast<void*>(&entry::unary<value_variant::iter>)},
     {Py_nb_bool, reinterpret_cast<void*>(&entry::truth<ok_bool>)},
-    {Py_tp_hash, reinterpret_cast<void*>(&entry::hash<ok_hash>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&entry::hash<value_variant::hash>)},
     {Py_tp_repr, reinterpret_cast<void*>(&entry::unary<ok_repr>)},
     {Py_tp_str, reinterpret_cast<void*>(&entry::unary<ok_str>)},
-    {Py_nb_rshift, reinterpret_cast<void*>(&entry::binary<ok_rshift>)},
-    {Py_nb_or, reinterpret_cast<void*>(&entry::binary<ok_or_op>)},
-    {Py_tp_richcompare, reinterpret_cast<void*>(&entry::compare<ok_compare>)},
+    {Py_nb_rshift, reinterpret_cast<void*>(&entry::binary<value_variant::rshift<Cls::Ok>>)},
+    {Py_nb_or, reinterpret_cast<void*>(&entry::binary<value_variant::or_op<Cls::Ok>>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&entry::compare<value_variant::compare<Cls::Ok>>)},
     {0, nullptr},
 };
 

@@ -1,0 +1,67 @@
+// Operations shared by Some and Ok, the two variants that hold one `value`
+// and share its layout. Each is a template over the variant's class, so the
+// entry adapters still compile every operation into their own bodies.
+#pragma once
+
+#include "module/storage.hpp"
+#include "module/text.hpp"
+#include "module/variant.hpp"
+
+namespace ostrel::value_variant {
+
+inline PyObject* value(PyObject* self) noexcept { return value_of(self); }
+
+inline Outcome get(PyObject* self) noexcept { return Outcome::same(value(self)); }
+inline Outcome get_args(PyObject* self, const Args&) noexcept { return get(self); }
+inline Outcome iter(PyObject* self) noexcept { return iterate(value(self)); }
+inline Outcome hash(PyObject* self) noexcept { return hash_tagged(0, value(self)); }
+
+template <Cls C>
+Outcome compare(PyObject* self, PyObject* other, int op) noexcept {
+  return compare_payloads(value(self), is_a(other, C) ? value(other) : nullptr, op);
+}
+
+// A new instance of the same variant holding f(value): `map` and `|`.
+template <Cls C>
+Outcome mapped(PyObject* self, PyObject* f) noexcept {
+  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
+  if (result == nullptr) return Outcome::capture();
+  return new_value_instance(C, Ref::steal(result));
+}
+template <Cls C>
+Outcome map(PyObject* self, const Args& a) noexcept {
+  return mapped<C>(self, a[0]);
+}
+// `v | f`; a foreign left operand is not ours to handle.
+template <Cls C>
+Outcome or_op(PyObject* left, PyObject* f) noexcept {
+  if (!is_a(left, C)) return Outcome::not_implemented();
+  return mapped<C>(left, f);
+}
+// `v >> f`: f(value) as returned; NotImplemented stays NotImplemented.
+template <Cls C>
+Outcome rshift(PyObject* left, PyObject* f) noexcept {
+  if (!is_a(left, C)) return Outcome::not_implemented();
+  return call(f, value(left));
+}
+
+// f(value) as returned: `and_then`, and `fold` on Ok.
+inline Outcome apply(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
+// Call f(value) for its effect and return the receiver: `inspect`.
+inline Outcome inspect(PyObject* self, const Args& a) noexcept {
+  Outcome r = call(a[0], value(self));
+  if (!r.is_value()) return r;
+  return Outcome::same(self);
+}
+
+// (type(self), (value,)): unpickling calls the class with the value.
+Outcome reduce(PyObject* self) noexcept;
+
+template <Cls C>
+Outcome deepcopy(PyObject* self, const Args& a) noexcept {
+  Outcome copy = deepcopy_payload(value(self), a[0]);
+  if (!copy.is_value()) return copy;
+  return new_value_instance(C, copy.take());
+}
+
+}  // namespace ostrel::value_variant
