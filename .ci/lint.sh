@@ -14,7 +14,7 @@ fi
 "$PY" -m pip install -q --disable-pip-version-check cmake ninja
 
 # A compile database with the real flags (Py_LIMITED_API, include directories) of the build.
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER=g++ \
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DOSTREL_LTO=OFF -DCMAKE_CXX_COMPILER=g++ \
   -DPython_EXECUTABLE="$PY" >/dev/null
 mapfile -t SOURCES < <(find src -name '*.cpp' | sort)
 
