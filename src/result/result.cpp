@@ -36,11 +36,15 @@ Outcome result_catch(PyObject*, const Args& a) noexcept {
   PyErr_Fetch(&type, &value, &tb);
   if (type == nullptr) return Outcome::capture();  // reports the missing exception
   PyErr_NormalizeException(&type, &value, &tb);
-  Outcome caught = Outcome::captured(type, value, tb);
   PyObject* exc = value != nullptr ? value : type;
   PyObject* default_target = PyExc_Exception;
   const bool match = a.n_var > 0 ? matches_any(exc, a.var, a.n_var) : matches_any(exc, &default_target, 1);
-  if (!match) return caught;
+  if (!match) {
+    // Not ours to handle: it leaves exactly as any other failure of a call.
+    PyErr_Restore(type, value, tb);
+    return Outcome::capture();
+  }
+  Outcome caught = Outcome::captured(type, value, tb);  // released once on_error has run
   Outcome handled = call(a[1], exc);
   if (!handled.is_value()) return handled;
   return new_plain_err(handled.take());
