@@ -4,18 +4,13 @@
 #   bash .ci/lint.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-ROOT=$PWD
-PY=$("${PYTHON:-python3}" -c 'import sys; print(sys.executable)')
+. .ci/instrumented.sh
 BUILD=$ROOT/build/lint
 
-if ! command -v clang-tidy >/dev/null || ! command -v cppcheck >/dev/null; then
-  apt-get update -qq && apt-get install -y -qq clang-tidy cppcheck >/dev/null
-fi
-"$PY" -m pip install -q --disable-pip-version-check cmake ninja
-
-# A compile database with the real flags (Py_LIMITED_API, include directories) of the build.
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DOSTREL_LTO=OFF -DCMAKE_CXX_COMPILER=g++ \
-  -DPython_EXECUTABLE="$PY" >/dev/null
+needs_debian clang-tidy cppcheck g++
+# A compile database with the real flags (Py_LIMITED_API, include directories) of the build;
+# without LTO, whose flags clang-tidy does not know.
+configure "$BUILD" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DOSTREL_LTO=OFF
 mapfile -t SOURCES < <(find src -name '*.cpp' | sort)
 
 echo "lint: clang-tidy on ${#SOURCES[@]} files"

@@ -7,20 +7,13 @@
 #   bash .ci/sanitize.sh [pytest arguments...]      # default: the whole tests/ directory
 set -euo pipefail
 cd "$(dirname "$0")/.."
-ROOT=$PWD
-# The interpreter itself, not a launcher script (a shim would run under the sanitizer too).
-PY=$("${PYTHON:-python3}" -c 'import sys; print(sys.executable)')
+. .ci/instrumented.sh
 BUILD=$ROOT/build/asan
 LOGS=$BUILD/logs
 
-# Tools: a C++ compiler with the sanitizer runtimes, cmake, ninja, pytest, hypothesis.
-if ! command -v g++ >/dev/null; then
-  apt-get update -qq && apt-get install -y -qq g++ >/dev/null
-fi
-"$PY" -m pip install -q --disable-pip-version-check cmake ninja pytest hypothesis
-
-cmake -S . -B "$BUILD" -G Ninja -DOSTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=g++ -DPython_EXECUTABLE="$PY" >/dev/null
+# A C++ compiler with the sanitizer runtimes; cmake, ninja, pytest and hypothesis from PyPI.
+needs_debian g++
+configure "$BUILD" -DOSTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 ls "$BUILD"/ostrel_core*.so >/dev/null
 

@@ -9,18 +9,12 @@
 # classes on its success and error paths) with few rounds: the whole suite is too slow here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-ROOT=$PWD
-PY=$("${PYTHON:-python3}" -c 'import sys; print(sys.executable)')
+. .ci/instrumented.sh
 BUILD=$ROOT/build/valgrind
 LOGS=$BUILD/logs
 
-if ! command -v valgrind >/dev/null || ! command -v g++ >/dev/null; then
-  apt-get update -qq && apt-get install -y -qq valgrind g++ >/dev/null
-fi
-"$PY" -m pip install -q --disable-pip-version-check cmake ninja pytest hypothesis
-
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
-  -DPython_EXECUTABLE="$PY" >/dev/null
+needs_debian valgrind g++
+configure "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 rm -rf "$LOGS" && mkdir -p "$LOGS"
 
