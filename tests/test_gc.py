@@ -17,7 +17,7 @@ class Node:
 @pytest.mark.parametrize("make, tracked", [
     (lambda: Ok(1), False), (lambda: Err("e").note("n"), False), (lambda: Err("e").traced("s"), False),
     (lambda: Some([]), True), (lambda: Ok(Ok(1)), False), (lambda: Ok(Ok([])), True), (lambda: Ok((1, "a")), False),
-    (lambda: Ok((1, [])), True), (lambda: Ok((Err(2),)), False), (lambda: Ok((Some([]),)), True),
+    (lambda: Ok((1, [])), True), (lambda: Ok((Err(2),)), True), (lambda: Ok((Some([]),)), True),
     (lambda: Err(OSError()), True), (lambda: Err("e")._with_meta(([],)), True),
     (lambda: Err("e")._with_meta((), ({},)), True), (lambda: Ok(Nothing()), False), (lambda: Ok(Node()), True),
     (lambda: Err(1)._with_meta(type("T", (tuple,), {})()), True), (lambda: Ok(1).to_option(), False),

@@ -3,7 +3,6 @@
 #include "module/names.hpp"
 
 #include <cstdio>
-#include <cstring>
 
 namespace ostrel {
 
@@ -16,51 +15,48 @@ Outcome too_many_positional(const Params& p, Py_ssize_t given) {
     return Outcome::raise_format(PyExc_TypeError, "%s takes %d positional arguments but %zd %s given",
                                  p.full_name, p.n_positional, given, was_were(given));
   }
-  return Outcome::raise_format(PyExc_TypeError,
-                               "%s takes from %d to %d positional arguments but %zd %s given",
+  return Outcome::raise_format(PyExc_TypeError, "%s takes from %d to %d positional arguments but %zd %s given",
                                p.full_name, p.n_required, p.n_positional, given, was_were(given));
 }
 
 Outcome unexpected_keyword(const Params& p, PyObject* key) {
   Ref text = Ref::steal(PyObject_Str(key));
   if (!text) return Outcome::capture();
-  return Outcome::raise_format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'",
-                               p.full_name, text.get());
+  return Outcome::raise_format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", p.full_name,
+                               text.get());
 }
 
 Outcome multiple_values(const Params& p, int index) {
-  const std::string_view name = p.param(index).name;
-  return Outcome::raise_format(PyExc_TypeError, "%s got multiple values for argument '%s'",
-                               p.full_name, name.data());
+  return Outcome::raise_format(PyExc_TypeError, "%s got multiple values for argument '%s'", p.full_name,
+                               p.param(index).name.data());
 }
 
 // "'a'", "'a' and 'b'", "'a', 'b', and 'c'".
 Outcome missing(const Params& p, const int* indices, int n, const char* kind) {
   char list[256];
   size_t used = 0;
+  list[0] = '\0';
   for (int k = 0; k < n; ++k) {
     const char* sep = k == 0 ? "" : (n == 2 ? " and " : (k == n - 1 ? ", and " : ", "));
-    const std::string_view name = p.param(indices[k]).name;
-    int w = std::snprintf(list + used, sizeof list - used, "%s'%.*s'", sep,
-                          static_cast<int>(name.size()), name.data());
+    const int w = std::snprintf(list + used, sizeof list - used, "%s'%s'", sep, p.param(indices[k]).name.data());
     if (w < 0 || static_cast<size_t>(w) >= sizeof list - used) break;
     used += static_cast<size_t>(w);
   }
-  return Outcome::raise_format(PyExc_TypeError, "%s missing %d required %s %s: %s", p.full_name, n,
-                               kind, n == 1 ? "argument" : "arguments", list);
+  return Outcome::raise_format(PyExc_TypeError, "%s missing %d required %s %s: %s", p.full_name, n, kind,
+                               n == 1 ? "argument" : "arguments", list);
 }
 
 // Give a conversion error the note "while processing '<name>'". Interpreters
 // without BaseException.add_note keep the exception as it is.
 void add_processing_note(PyObject* exc, std::string_view name) {
-  PyObject* method = interned(Name::add_note);
+  Outcome method = interned(Name::add_note);
   Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", name.data()));
-  if (method == nullptr || !note) {
-    PyErr_Clear();
+  if (!method.is_value() || !note) {
+    drop_pending();
     return;
   }
-  Ref r = Ref::steal(PyObject_CallMethodObjArgs(exc, method, note.get(), nullptr));
-  if (!r) PyErr_Clear();
+  Ref r = Ref::steal(PyObject_CallMethodObjArgs(exc, method.peek(), note.get(), nullptr));
+  if (!r) drop_pending();
 }
 
 Outcome type_mismatch(PyObject* arg, const char* expected, std::string_view name) {
@@ -68,13 +64,12 @@ Outcome type_mismatch(PyObject* arg, const char* expected, std::string_view name
   if (arg == Py_None) {
     message = Ref::steal(PyUnicode_FromFormat("'None' is not an instance of '%s'", expected));
   } else {
-    PyObject* qualname_attr = interned(Name::qualname);
-    if (qualname_attr == nullptr) return Outcome::capture();
-    Ref qualname =
-        Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(arg)), qualname_attr));
+    Outcome qualname_attr = interned(Name::qualname);
+    if (!qualname_attr.is_value()) return qualname_attr;
+    Ref qualname = Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(arg)), qualname_attr.peek()));
     if (!qualname) return Outcome::capture();
-    message = Ref::steal(PyUnicode_FromFormat("'%S' object is not an instance of '%s'",
-                                              qualname.get(), expected));
+    message = Ref::steal(
+        PyUnicode_FromFormat("'%S' object is not an instance of '%s'", qualname.get(), expected));
   }
   if (!message) return Outcome::capture();
   Ref exc = Ref::steal(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr));
@@ -83,16 +78,14 @@ Outcome type_mismatch(PyObject* arg, const char* expected, std::string_view name
   return Outcome::raise_instance(std::move(exc));
 }
 
+// The error of a conversion that the interpreter reported, with the note.
 Outcome conversion_failed(std::string_view name) {
-  PyObject *type = nullptr, *value = nullptr, *tb = nullptr;
-  PyErr_Fetch(&type, &value, &tb);
-  if (type == nullptr) return Outcome::capture();  // reports the missing exception
-  PyErr_NormalizeException(&type, &value, &tb);
-  if (value != nullptr) add_processing_note(value, name);
-  return Outcome::captured(type, value, tb);
+  Fetched exc = Fetched::take();
+  if (exc.value() != nullptr) add_processing_note(exc.value(), name);
+  return Outcome::exception(std::move(exc));
 }
 
-bool convert(const Params& p, Args& out, Outcome* error) {
+Outcome convert(const Params& p, Args& out) {
   const int n = p.count();
   for (int i = 0; i < n; ++i) {
     PyObject* arg = out.slot[i];
@@ -102,38 +95,30 @@ bool convert(const Params& p, Args& out, Outcome* error) {
       case Conv::Any:
         break;
       case Conv::Text: {
-        if (!PyUnicode_Check(arg)) {
-          *error = type_mismatch(arg, "str", param.name);
-          return false;
-        }
+        if (!PyUnicode_Check(arg)) return type_mismatch(arg, "str", param.name);
         Py_ssize_t len = 0;
         const char* text = PyUnicode_AsUTF8AndSize(arg, &len);
-        if (text == nullptr) {
-          *error = conversion_failed(param.name);
-          return false;
-        }
+        if (text == nullptr) return conversion_failed(param.name);
         out.text[i] = text;
         out.text_len[i] = len;
         break;
       }
       case Conv::Tuple:
-        if (!PyTuple_Check(arg)) {
-          *error = type_mismatch(arg, "tuple", param.name);
-          return false;
-        }
+        if (!PyTuple_Check(arg)) return type_mismatch(arg, "tuple", param.name);
         break;
     }
   }
-  return true;
+  return Outcome::ok();
 }
 
 // Find a keyword among the declared names: keyword-only ones first, then the
-// positional ones, by exact comparison of the UTF-8 text. -1 if not found.
+// positional ones, by exact comparison of the UTF-8 text. A keyword whose
+// text cannot be taken as UTF-8 is not found. -1 if not found.
 int find_keyword(const Params& p, PyObject* key) {
   Py_ssize_t len = 0;
   const char* text = PyUnicode_Check(key) ? PyUnicode_AsUTF8AndSize(key, &len) : nullptr;
   if (text == nullptr) {
-    PyErr_Clear();
+    drop_pending();
     return -1;
   }
   const std::string_view k(text, static_cast<size_t>(len));
@@ -150,23 +135,15 @@ int find_keyword(const Params& p, PyObject* key) {
 // in place: keywords, then missing required parameters, then absent optional
 // ones, then conversion.
 template <class ForEachKeyword>
-bool bind_common(const Params& p, Py_ssize_t nargs, ForEachKeyword for_each_keyword, Args& out,
-                 Outcome* error) {
-  bool ok = for_each_keyword([&](PyObject* key, PyObject* value) {
+Outcome bind_common(const Params& p, Py_ssize_t nargs, ForEachKeyword for_each_keyword, Args& out) {
+  Outcome failed = for_each_keyword([&](PyObject* key, PyObject* value) -> Outcome {
     const int index = find_keyword(p, key);
-    if (index < 0) {
-      if (p.var_keyword) return true;
-      *error = unexpected_keyword(p, key);
-      return false;
-    }
-    if (out.slot[index] != nullptr) {
-      *error = multiple_values(p, index);
-      return false;
-    }
+    if (index < 0) return p.var_keyword ? Outcome::ok() : unexpected_keyword(p, key);
+    if (out.slot[index] != nullptr) return multiple_values(p, index);
     out.slot[index] = value;
-    return true;
+    return Outcome::ok();
   });
-  if (!ok) return false;
+  if (!failed.is_value()) return failed;
 
   int empty[kMaxParams];
   int n_empty = 0;
@@ -174,26 +151,18 @@ bool bind_common(const Params& p, Py_ssize_t nargs, ForEachKeyword for_each_keyw
     for (int i = 0; i < p.n_required; ++i) {
       if (out.slot[i] == nullptr) empty[n_empty++] = i;
     }
-    if (n_empty > 0) {
-      *error = missing(p, empty, n_empty, "positional");
-      return false;
-    }
+    if (n_empty > 0) return missing(p, empty, n_empty, "positional");
   }
   for (int j = 0; j < p.n_kwonly; ++j) {
-    if (p.kwonly[j].required && out.slot[p.n_positional + j] == nullptr) {
-      empty[n_empty++] = p.n_positional + j;
-    }
+    if (p.kwonly[j].required && out.slot[p.n_positional + j] == nullptr) empty[n_empty++] = p.n_positional + j;
   }
-  if (n_empty > 0) {
-    *error = missing(p, empty, n_empty, "keyword");
-    return false;
-  }
+  if (n_empty > 0) return missing(p, empty, n_empty, "keyword");
 
   const int n = p.count();
   for (int i = 0; i < n; ++i) {
     if (out.slot[i] == Py_None && p.optional(i)) out.slot[i] = nullptr;
   }
-  return convert(p, out, error);
+  return convert(p, out);
 }
 
 // Every declared slot starts empty.
@@ -205,52 +174,45 @@ void clear(const Params& p, Args& out) {
 
 }  // namespace
 
-bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               Args& out, Outcome* error) noexcept {
+Outcome bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                  Args& out) noexcept {
   clear(p, out);
   const Py_ssize_t take = nargs < p.n_positional ? nargs : p.n_positional;
   for (Py_ssize_t i = 0; i < take; ++i) out.slot[i] = args[i];
   if (nargs > p.n_positional) {
-    if (!p.var_positional) {
-      *error = too_many_positional(p, nargs);
-      return false;
-    }
+    if (!p.var_positional) return too_many_positional(p, nargs);
     out.var = args + p.n_positional;
     out.n_var = nargs - p.n_positional;
   }
   auto for_each_keyword = [&](auto&& visit) {
-    if (kwnames == nullptr) return true;
-    const Py_ssize_t n = PyTuple_Size(kwnames);
+    const Py_ssize_t n = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
     for (Py_ssize_t k = 0; k < n; ++k) {
-      if (!visit(PyTuple_GetItem(kwnames, k), args[nargs + k])) return false;
+      Outcome o = visit(PyTuple_GetItem(kwnames, k), args[nargs + k]);
+      if (!o.is_value()) return o;
     }
-    return true;
+    return Outcome::ok();
   };
-  return bind_common(p, nargs, for_each_keyword, out, error);
+  return bind_common(p, nargs, for_each_keyword, out);
 }
 
-bool bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out,
-                Outcome* error) noexcept {
+Outcome bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out) noexcept {
   clear(p, out);
   const Py_ssize_t nargs = PyTuple_Size(args);
   const Py_ssize_t take = nargs < p.n_positional ? nargs : p.n_positional;
   for (Py_ssize_t i = 0; i < take; ++i) out.slot[i] = PyTuple_GetItem(args, i);
-  if (nargs > p.n_positional && !p.var_positional) {
-    *error = too_many_positional(p, nargs);
-    return false;
-  }
   // Surplus positional arguments of a constructor are never examined, so
   // they are not copied out of the tuple.
+  if (nargs > p.n_positional && !p.var_positional) return too_many_positional(p, nargs);
   auto for_each_keyword = [&](auto&& visit) {
-    if (kwargs == nullptr) return true;
     Py_ssize_t pos = 0;
     PyObject *key = nullptr, *value = nullptr;
-    while (PyDict_Next(kwargs, &pos, &key, &value)) {
-      if (!visit(key, value)) return false;
+    while (kwargs != nullptr && PyDict_Next(kwargs, &pos, &key, &value)) {
+      Outcome o = visit(key, value);
+      if (!o.is_value()) return o;
     }
-    return true;
+    return Outcome::ok();
   };
-  return bind_common(p, nargs, for_each_keyword, out, error);
+  return bind_common(p, nargs, for_each_keyword, out);
 }
 
 }  // namespace ostrel

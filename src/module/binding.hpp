@@ -1,10 +1,11 @@
 // Parameter tables and the one argument binder.
 //
-// Every method and constructor that takes arguments declares a constant
-// Params table; bind() fills a fixed array of borrowed slots from the
-// interpreter's arguments, allocation-free on success, and converts text and
-// tuple parameters. Every binding and conversion message is made here, and
-// only when an error occurs.
+// Every method and constructor that takes arguments has a constant Params
+// table, derived from its declaration (module/signature.hpp). The binder
+// fills a fixed array of borrowed slots from the interpreter's arguments,
+// allocation-free on success, and converts text and tuple parameters. Every
+// binding and conversion message is made here, and only when an error
+// occurs.
 #pragma once
 
 #include "module/outcome.hpp"
@@ -13,6 +14,7 @@
 
 namespace ostrel {
 
+// The most parameters any method or constructor declares.
 inline constexpr int kMaxParams = 4;
 
 enum class Conv : unsigned char {
@@ -22,9 +24,9 @@ enum class Conv : unsigned char {
 };
 
 struct Param {
-  std::string_view name;  // a string literal, so data() is NUL-terminated
+  std::string_view name;  // its data() is NUL-terminated
   Conv conv = Conv::Any;
-  bool required = true;  // keyword-only parameters only; positional ones use Params::required
+  bool required = true;  // keyword-only parameters only; positional ones use Params::n_required
 };
 
 struct Params {
@@ -47,8 +49,8 @@ struct Params {
 };
 
 // The bound and converted arguments of one call; every pointer is borrowed
-// from the interpreter's argument array for the duration of the call. Only
-// the entries of declared parameters are written; text entries only for
+// from the interpreter's arguments for the duration of the call. Only the
+// entries of declared parameters are written; text entries only for
 // converted text parameters.
 struct Args {
   PyObject* slot[kMaxParams];  // null when an optional parameter is absent
@@ -62,12 +64,12 @@ struct Args {
 };
 
 // Bind a fast call: `args` holds `nargs` positional values followed by the
-// values of the keywords named in `kwnames` (a tuple, or null).
-bool bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               Args& out, Outcome* error) noexcept;
+// values of the keywords named in `kwnames` (a tuple, or null). Success is
+// Outcome::ok(); a failure is the binding or conversion error.
+Outcome bind_fast(const Params& p, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                  Args& out) noexcept;
 // Bind a constructor call from an argument tuple and a keyword dict (or null).
-bool bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out,
-                Outcome* error) noexcept;
+Outcome bind_tuple(const Params& p, PyObject* args, PyObject* kwargs, Args& out) noexcept;
 
 // True when a call with exactly the positional parameters and no keywords
 // needs no checks at all: every positional parameter is required, none is
@@ -85,10 +87,9 @@ constexpr bool plain_positional(const Params& p) {
 
 // Inlined into every entry: the common call (positional arguments only, as
 // declared) is bound by copying pointers. False sends the call to the one
-// generic binder (bind_fast or bind_tuple), which reports any error.
+// generic binder, which reports any error.
 template <const Params& P>
-inline bool bind_plain(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                       Args& out) noexcept {
+inline bool bind_plain(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out) noexcept {
   if constexpr (plain_positional(P)) {
     if (OSTREL_LIKELY(kwnames == nullptr && nargs == P.n_positional)) {
       for (int i = 0; i < P.n_positional; ++i) out.slot[i] = args[i];

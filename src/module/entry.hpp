@@ -1,13 +1,18 @@
-// Entry adapters: one template per CPython calling convention.
+// Entry adapters: one template per CPython calling convention, and the rows
+// of the method and property tables that name them.
 //
 // Each adapter binds the interpreter's arguments (where the convention has
 // any), runs one operation, and turns its Outcome into what the convention
 // expects: a new reference, an int, a hash, or the failure value with the
-// exception set. This is the only place where failures reach PyErr_*.
+// exception set. This is the only place where failures reach the
+// interpreter's error indicator.
 #pragma once
 
 #include "module/binding.hpp"
 #include "module/outcome.hpp"
+#include "module/signature.hpp"
+
+#include <type_traits>
 
 namespace ostrel {
 
@@ -27,29 +32,27 @@ inline PyObject* finish(Outcome&& o) noexcept {
 
 // METH_FASTCALL | METH_KEYWORDS, for instance methods and class methods alike.
 template <MethodOp Op, const Params& P>
-PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                 PyObject* kwnames) noexcept {
+PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
   Args bound;
   if (OSTREL_LIKELY(bind_plain<P>(args, nargs, kwnames, bound))) return finish(Op(self, bound));
-  Outcome error = Outcome::scalar(0);
-  if (OSTREL_UNLIKELY(!bind_fast(P, args, nargs, kwnames, bound, &error))) {
-    return finish(std::move(error));
-  }
+  Outcome binding = bind_fast(P, args, nargs, kwnames, bound);
+  if (OSTREL_UNLIKELY(!binding.is_value())) return finish(std::move(binding));
   return finish(Op(self, bound));
 }
 
-// METH_NOARGS, and the unary slots tp_repr, tp_str and tp_iter.
+// METH_NOARGS.
 template <UnaryOp Op>
 PyObject* noargs(PyObject* self, PyObject* /*ignored*/) noexcept {
   return finish(Op(self));
 }
 
+// tp_repr, tp_str and tp_iter.
 template <UnaryOp Op>
 PyObject* unary(PyObject* self) noexcept {
   return finish(Op(self));
 }
 
-// A property getter; the getter is an instantiation per operation.
+// A property getter; one instantiation per operation.
 template <UnaryOp Op>
 PyObject* getter(PyObject* self, void* /*closure*/) noexcept {
   return finish(Op(self));
@@ -59,8 +62,8 @@ template <NewOp Op, const Params& P>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   Args bound;
   if (OSTREL_LIKELY(bind_plain_tuple<P>(args, kwargs, bound))) return finish(Op(type, bound));
-  Outcome error = Outcome::scalar(0);
-  if (OSTREL_UNLIKELY(!bind_tuple(P, args, kwargs, bound, &error))) return finish(std::move(error));
+  Outcome binding = bind_tuple(P, args, kwargs, bound);
+  if (OSTREL_UNLIKELY(!binding.is_value())) return finish(std::move(binding));
   return finish(Op(type, bound));
 }
 
@@ -92,36 +95,39 @@ PyObject* binary(PyObject* left, PyObject* right) noexcept {
 
 }  // namespace entry
 
-// Cast an adapter to the type the method table stores.
+// Cast an adapter to the type the tables store.
+template <class F>
+inline void* as_slot(F f) noexcept {
+  return reinterpret_cast<void*>(f);
+}
 template <class F>
 inline PyCFunction as_cfunction(F f) noexcept {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
 }
 
-}  // namespace ostrel
-
-namespace ostrel {
-
-// Rows of the method and property tables.
-template <MethodOp Op, const Params& P>
-PyMethodDef method_row(const char* name, const char* doc) noexcept {
-  return {name, as_cfunction(&entry::method<Op, P>), METH_FASTCALL | METH_KEYWORDS, doc};
+// A row of a method table, everything taken from the method's Signature: the
+// name, the docstring and, for methods with parameters, the binder's table.
+// A method without parameters is METH_NOARGS; `$cls` makes a class method.
+template <auto Op, class S>
+PyMethodDef method_row() noexcept {
+  if constexpr (std::is_invocable_r_v<Outcome, decltype(Op), PyObject*>) {
+    static_assert(S::params.count() == 0 && !S::decl.var_positional && !S::decl.var_keyword,
+                  "an operation without arguments needs a declaration without parameters");
+    return {S::name(), as_cfunction(&entry::noargs<Op>), METH_NOARGS, S::doc.data()};
+  } else {
+    static_assert(std::is_invocable_r_v<Outcome, decltype(Op), PyObject*, const Args&>);
+    constexpr int flags = METH_FASTCALL | METH_KEYWORDS | (S::decl.class_method ? METH_CLASS : 0);
+    return {S::name(), as_cfunction(&entry::method<Op, S::params>), flags, S::doc.data()};
+  }
 }
 
-template <MethodOp Op, const Params& P>
-PyMethodDef class_method_row(const char* name, const char* doc) noexcept {
-  return {name, as_cfunction(&entry::method<Op, P>), METH_FASTCALL | METH_KEYWORDS | METH_CLASS,
-          doc};
-}
-
-template <UnaryOp Op>
-PyMethodDef noargs_row(const char* name, const char* doc) noexcept {
-  return {name, as_cfunction(&entry::noargs<Op>), METH_NOARGS, doc};
-}
+inline constexpr PyMethodDef kEndOfMethods = {nullptr, nullptr, 0, nullptr};
 
 template <UnaryOp Op>
 PyGetSetDef property_row(const char* name) noexcept {
   return {name, &entry::getter<Op>, nullptr, nullptr, nullptr};
 }
+
+inline constexpr PyGetSetDef kEndOfProperties = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace ostrel

@@ -1,6 +1,6 @@
 // The module entry: PyInit_ostrel_core and the one execution slot.
+#include "module/entry.hpp"
 #include "module/names.hpp"
-#include "module/outcome.hpp"
 #include "module/types.hpp"
 #include "module/variant.hpp"
 
@@ -10,47 +10,46 @@ namespace ostrel {
 
 namespace {
 
+// Part of the published interface: compared by the companion package's
+// version check, so it is kept word for word.
 constexpr const char kModuleDoc[] =
     "BIND: __version__: str\n\nWHY: `ostrel._impl.native_active()` compares this against ostrel's own\n"
     "`__version__` (src/ostrel/_version.py) before trusting this extension;\nan ABI-coupled native "
     "module with a stale version is worse than no\nnative module, so the check must have something "
     "exact to compare.";
 
-// A diagnostic rendering of the pending exception: its type, value and
-// traceback. The exception is cleared.
-Ref render_pending() {
-  PyObject *type = nullptr, *value = nullptr, *tb = nullptr;
-  PyErr_Fetch(&type, &value, &tb);
-  PyErr_NormalizeException(&type, &value, &tb);
-  Ref t = Ref::steal(type), v = Ref::steal(value), b = Ref::steal(tb);
-  Ref text = Ref::steal(PyUnicode_FromFormat("%R: %R (traceback %R)", t ? t.get() : Py_None,
-                                             v ? v.get() : Py_None, b ? b.get() : Py_None));
-  if (!text) PyErr_Clear();
+// A diagnostic rendering of a failure: its type, value and traceback.
+Ref render(Outcome&& failure) {
+  failure.restore();
+  Fetched exc = Fetched::take();
+  Ref tb = Ref::steal(exc.value() != nullptr ? PyException_GetTraceback(exc.value()) : nullptr);
+  Ref text = Ref::steal(PyUnicode_FromFormat("%R: %R (traceback %R)", exc.type() ? exc.type() : Py_None,
+                                             exc.value() ? exc.value() : Py_None, tb ? tb.get() : Py_None));
+  if (!text) drop_pending();
   return text;
 }
 
 // `name = value` on the module, with `name` appended to __all__ (created on
 // the first addition).
 Outcome add_attribute(PyObject* module, const char* name, PyObject* value) {
-  PyObject* all_name = interned(Name::all);
-  if (all_name == nullptr) return Outcome::capture();
-  Ref all = Ref::steal(PyObject_GetAttr(module, all_name));
+  Outcome all_name = interned(Name::all);
+  if (!all_name.is_value()) return all_name;
+  Ref all = Ref::steal(PyObject_GetAttr(module, all_name.peek()));
   if (!all) {
-    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return Outcome::capture();
-    PyErr_Clear();
+    Fetched missing = Fetched::take();
+    if (!missing.is(PyExc_AttributeError)) return Outcome::exception(std::move(missing));
     all = Ref::steal(PyList_New(0));
     if (!all) return Outcome::capture();
-    if (PyObject_SetAttr(module, all_name, all.get()) < 0) return Outcome::capture();
+    if (PyObject_SetAttr(module, all_name.peek(), all.get()) < 0) return Outcome::capture();
   }
   Ref key = Ref::steal(PyUnicode_FromString(name));
   if (!key) return Outcome::internal_null();
   if (PyList_Append(all.get(), key.get()) < 0) {
-    Ref why = render_pending();
+    Ref why = render(Outcome::capture());
     if (!why) return Outcome::internal("could not append __name__ to __all__");
     return Outcome::internal_format("could not append __name__ to __all__: %U", why.get());
   }
-  if (PyObject_SetAttr(module, key.get(), value) < 0) return Outcome::capture();
-  return Outcome::scalar(0);
+  return Outcome::from_status(PyObject_SetAttr(module, key.get(), value));
 }
 
 // The classes and caches are per process, shared by nothing but the main
@@ -59,7 +58,7 @@ Outcome add_attribute(PyObject* module, const char* name, PyObject* value) {
 Outcome claim_interpreter() {
   const int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
   if (id < 0) return Outcome::capture();
-  if (id == 0) return Outcome::scalar(0);
+  if (id == 0) return Outcome::ok();
   return Outcome::raise(PyExc_ImportError,
                         "ostrel_core does not support sub-interpreters; import it from the main "
                         "interpreter only");
@@ -73,15 +72,14 @@ Outcome exec_module(PyObject* module) {
   Outcome added = add_attribute(module, "__version__", version.get());
   if (!added.is_value()) return added;
 
-  const Cls order[] = {Cls::Result, Cls::Ok, Cls::Err, Cls::Option, Cls::Some, Cls::Nothing};
-  for (Cls c : order) {
-    PyTypeObject* type = lookup_type(c);
-    if (type == nullptr) return Outcome::capture();
-    Outcome o = add_attribute(module, class_def(c).name, reinterpret_cast<PyObject*>(type));
+  for (Cls c : {Cls::Result, Cls::Ok, Cls::Err, Cls::Option, Cls::Some, Cls::Nothing}) {
+    Outcome type = lookup_type(c);
+    if (!type.is_value()) return type;
+    Outcome o = add_attribute(module, class_def(c).name, type.peek());
     if (!o.is_value()) return o;
   }
   check_pair_hash();
-  return Outcome::scalar(0);
+  return Outcome::ok();
 }
 
 int exec_slot(PyObject* module) noexcept {

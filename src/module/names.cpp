@@ -1,25 +1,25 @@
 #include "module/names.hpp"
 
+#include "module/once.hpp"
+
+#include <array>
+
 namespace ostrel {
 
 namespace {
 
-constexpr const char* kTexts[] = {
+constexpr std::array<const char*, static_cast<size_t>(Name::count_)> kTexts = {
     "__all__", "__qualname__", "add_note",     "wrap_err",    "note",
     "ok_or",   "deepcopy",     "_rebuild_err", "UnwrapError", "GenericAlias",
 };
-static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<int>(Name::count_));
 
-PyObject* g_names[static_cast<int>(Name::count_)] = {};
+std::array<OnceCell, static_cast<size_t>(Name::count_)> g_names;
 
 }  // namespace
 
-PyObject* interned(Name name) noexcept {
-  // Interning runs no Python code and never releases the GIL, so the first
-  // caller fills the entry before any other thread can look at it.
-  PyObject*& cell = g_names[static_cast<int>(name)];
-  if (OSTREL_UNLIKELY(cell == nullptr)) cell = PyUnicode_InternFromString(kTexts[static_cast<int>(name)]);
-  return cell;
+Outcome interned(Name name) noexcept {
+  const auto i = static_cast<size_t>(name);
+  return g_names[i].get([i] { return Outcome::from(PyUnicode_InternFromString(kTexts[i])); });
 }
 
 }  // namespace ostrel

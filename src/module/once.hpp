@@ -1,74 +1,45 @@
-// OnceCell: a value computed once per process by code that may run Python
-// (an import), published for every thread, and never released.
+// OnceCell: a value computed once per process, possibly by code that runs
+// Python (an import), published for every thread and never released.
 //
-// A thread that finds the value being computed by another thread waits with
-// the GIL released. A thread that re-enters its own computation (the import
-// it runs needs the same value) computes it again without caching it. A
-// failed computation is not cached: the next use tries again.
+// Nobody waits for anybody: a thread that finds the cell empty computes the
+// value itself, the first value published wins, and every caller returns the
+// published object. Waiting for another thread's computation could deadlock
+// with a lock that computation needs (an import lock, an import hook's lock)
+// and would need a synchronisation object that outlives the interpreter; the
+// price is that two threads racing on first use may both run the
+// computation, which for an import and an attribute read is harmless.
+//
+// The cell is read and written only with the GIL held, which orders the
+// accesses; it holds a plain pointer and has no destructor to run at exit.
 #pragma once
 
-#include "module/ref.hpp"
-
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include "module/outcome.hpp"
 
 namespace ostrel {
 
 class OnceCell {
  public:
-  // A new reference to the value, or null with an exception set.
-  // `compute` returns a new reference or null with an exception set.
+  constexpr OnceCell() noexcept = default;
+  OnceCell(const OnceCell&) = delete;
+  OnceCell& operator=(const OnceCell&) = delete;
+
+  // A new reference to the value. `compute` returns an Outcome holding a new
+  // reference; its failure is returned and not cached, so the next use tries
+  // again.
   template <class Compute>
-  Ref get(Compute compute) noexcept {
-    PyObject* v = value_.load(std::memory_order_acquire);
-    if (OSTREL_LIKELY(v != nullptr)) return Ref::borrow(v);
-    return get_slow(compute);
+  Outcome get(Compute compute) noexcept {
+    if (OSTREL_LIKELY(value_ != nullptr)) return Outcome::same(value_);
+    Outcome computed = compute();
+    if (!computed.is_value()) return computed;
+    if (value_ == nullptr) value_ = computed.take().release();  // the cell's own reference, kept
+    return Outcome::same(value_);
   }
+
+  // The published value (borrowed), or null.
+  PyObject* peek() const noexcept { return value_; }
 
  private:
-  template <class Compute>
-  Ref get_slow(Compute& compute) noexcept {
-    const auto me = std::this_thread::get_id();
-    for (;;) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (PyObject* v = value_.load(std::memory_order_acquire)) return Ref::borrow(v);
-      if (!busy_) {
-        busy_ = true;
-        owner_ = me;
-        lock.unlock();
-        Ref computed = Ref::steal(compute());
-        lock.lock();
-        busy_ = false;
-        if (computed) {
-          Py_INCREF(computed.get());  // the cell's own reference, kept forever
-          value_.store(computed.get(), std::memory_order_release);
-        }
-        lock.unlock();
-        ready_.notify_all();
-        return computed;
-      }
-      if (owner_ == me) {
-        // Re-entered from our own computation: compute without caching.
-        lock.unlock();
-        return Ref::steal(compute());
-      }
-      lock.unlock();
-      PyThreadState* saved = PyEval_SaveThread();
-      {
-        std::unique_lock<std::mutex> wait_lock(mutex_);
-        ready_.wait(wait_lock, [this] { return !busy_; });
-      }
-      PyEval_RestoreThread(saved);
-    }
-  }
-
-  std::atomic<PyObject*> value_{nullptr};
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  bool busy_ = false;
-  std::thread::id owner_;
+  PyObject* value_ = nullptr;
 };
 
 }  // namespace ostrel

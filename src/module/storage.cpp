@@ -1,14 +1,55 @@
 #include "module/storage.hpp"
 
+#include "module/entry.hpp"
+
 namespace ostrel {
 
 namespace detail {
-PyObject* g_empty_tuple = nullptr;
+OnceCell g_empty_tuple;
 }  // namespace detail
 
 namespace {
 
+OnceCell g_nothing;
 newfunc g_object_new = nullptr;
+// Set by allocate() just before it calls object's tp_new, and consumed by the
+// classes' allocators: only the module's own construction paths allocate.
+bool g_allocation_permitted = false;
+
+// The allocator of a class was called by anybody else: typically
+// object.__new__(cls) after cls.__new__ was replaced from Python.
+bool permitted(PyTypeObject* type) noexcept {
+  if (OSTREL_LIKELY(g_allocation_permitted)) {
+    g_allocation_permitted = false;
+    return true;
+  }
+  const char* name = "this class";
+  for (std::size_t i = 0; i < kClassCount; ++i) {
+    if (detail::g_complete[i] == type) name = class_def(static_cast<Cls>(i)).name;
+  }
+  entry::finish(Outcome::raise_format(PyExc_TypeError,
+                                      "%s instances cannot be made by object.__new__(); call %s() instead", name,
+                                      name));
+  return false;
+}
+
+// tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet tracked,
+// its fields null until the construction path stores them.
+template <class Storage>
+PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
+  if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
+  auto* self = reinterpret_cast<Storage*>(_PyObject_GC_New(type));
+  if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
+  auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
+  for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
+  return reinterpret_cast<PyObject*>(self);
+}
+
+// tp_alloc of Nothing: the one instance is made by nothing() alone.
+PyObject* alloc_nothing(PyTypeObject* type, Py_ssize_t nitems) noexcept {
+  if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
+  return PyType_GenericAlloc(type, nitems);
+}
 
 // The type's own tp_free, then the instance's reference to its heap type.
 void free_instance(PyObject* self) noexcept {
@@ -26,16 +67,14 @@ void free_variant(PyObject* self) noexcept {
   Py_DECREF(type);
 }
 
-bool is_chain_link(PyObject* o) noexcept {
-  return is_a(o, Cls::Some) || is_a(o, Cls::Ok) || is_a(o, Cls::Err);
-}
+bool is_variant(PyObject* o) noexcept { return is_a(o, Cls::Some) || is_a(o, Cls::Ok) || is_a(o, Cls::Err); }
 
 // Release a payload. Where this holds the last reference to another variant,
 // take that instance apart here and go on with its payload, instead of
 // letting its deallocator recurse: a chain of a million nested values is
 // released in constant stack depth.
 void release_payload(PyObject* v) noexcept {
-  while (Py_REFCNT(v) == 1 && is_chain_link(v)) {
+  while (Py_REFCNT(v) == 1 && is_variant(v)) {
     // Untrack first: once nothing can reach `v`, its other fields may run
     // arbitrary code as they are released.
     PyObject_GC_UnTrack(v);
@@ -55,55 +94,6 @@ void release_payload(PyObject* v) noexcept {
     v = next;
   }
   Py_DECREF(v);
-}
-
-}  // namespace
-
-PyObject* empty_tuple() noexcept {
-  if (detail::g_empty_tuple == nullptr) detail::g_empty_tuple = PyTuple_New(0);
-  return detail::g_empty_tuple;
-}
-
-PyObject* allocate(PyTypeObject* type) noexcept {
-  if (OSTREL_UNLIKELY(g_object_new == nullptr)) {
-    g_object_new = reinterpret_cast<newfunc>(PyType_GetSlot(&PyBaseObject_Type, Py_tp_new));
-    if (g_object_new == nullptr) return nullptr;
-  }
-  PyObject* args = empty_tuple();
-  if (OSTREL_UNLIKELY(args == nullptr)) return nullptr;
-  return g_object_new(type, args, nullptr);
-}
-
-bool may_close_cycle_slow(PyObject* o) noexcept {
-  PyTypeObject* t = Py_TYPE(o);
-  if (!(PyType_GetFlags(t) & Py_TPFLAGS_HAVE_GC)) return false;
-  if (t == &PyTuple_Type) {
-    const Py_ssize_t n = PyTuple_Size(o);
-    for (Py_ssize_t i = 0; i < n; ++i) {
-      PyObject* item = PyTuple_GetItem(o, i);
-      if (PyType_GetFlags(Py_TYPE(item)) & Py_TPFLAGS_HAVE_GC) {
-        if (!is_chain_link(item) || PyObject_GC_IsTracked(item)) return true;
-      }
-    }
-    return false;
-  }
-  // Our own immutable variants that were left untracked hold nothing that
-  // could close a cycle, now or later.
-  if (is_chain_link(o)) return PyObject_GC_IsTracked(o) != 0;
-  return true;
-}
-
-Outcome new_err_instance(Ref error, Ref notes, Ref trace) noexcept {
-  PyTypeObject* type = type_object(Cls::Err);
-  if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(Cls::Err);
-  PyObject* self = allocate(type);
-  if (OSTREL_UNLIKELY(self == nullptr)) return Outcome::capture();
-  ErrObject* e = as_err(self);
-  e->error = error.release();
-  e->notes = notes.release();
-  e->trace = trace.release();
-  track_if_needed(self, e->error, e->notes, e->trace);
-  return Outcome::value(Ref::steal(self));
 }
 
 void dealloc_value(PyObject* self) noexcept {
@@ -140,6 +130,94 @@ int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
   Py_VISIT(e->notes);
   Py_VISIT(e->trace);
   return 0;
+}
+
+}  // namespace
+
+Allocation allocation(Layout layout) noexcept {
+  switch (layout) {
+    case Layout::Value:
+      return {static_cast<int>(sizeof(ValueObject)), Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value, alloc_variant<ValueObject>};
+    case Layout::Err:
+      return {static_cast<int>(sizeof(ErrObject)), Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err, alloc_variant<ErrObject>};
+    case Layout::Singleton:
+      return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, alloc_nothing};
+    case Layout::Empty:
+      break;
+  }
+  return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, nullptr};
+}
+
+namespace detail {
+
+Outcome allocate(Cls cls) noexcept {
+  PyTypeObject* type = type_object(cls);
+  if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(cls);
+  PyObject* args = g_empty_tuple.peek();
+  if (OSTREL_UNLIKELY(args == nullptr || g_object_new == nullptr)) {
+    Outcome empty = empty_tuple();
+    if (!empty.is_value()) return empty;
+    args = g_empty_tuple.peek();
+    g_object_new = reinterpret_cast<newfunc>(PyType_GetSlot(&PyBaseObject_Type, Py_tp_new));
+    if (g_object_new == nullptr) return Outcome::internal_null();
+  }
+  g_allocation_permitted = true;
+  PyObject* self = g_object_new(type, args, nullptr);
+  g_allocation_permitted = false;
+  return Outcome::from(self);
+}
+
+bool may_close_cycle_slow(PyObject* o) noexcept {
+  PyTypeObject* t = Py_TYPE(o);
+  if ((PyType_GetFlags(t) & Py_TPFLAGS_HAVE_GC) == 0) return false;
+  if (t == &PyTuple_Type || is_variant(o)) return PyObject_GC_IsTracked(o) != 0;
+  return true;
+}
+
+}  // namespace detail
+
+Outcome empty_tuple() noexcept {
+  return detail::g_empty_tuple.get([] { return Outcome::from(PyTuple_New(0)); });
+}
+
+Outcome new_err(Ref error, Ref notes, Ref trace) noexcept {
+  Outcome made = detail::allocate(Cls::Err);
+  if (OSTREL_UNLIKELY(!made.is_value())) return made;
+  ErrObject* e = as_err(made.peek());
+  e->error = error.release();
+  e->notes = notes.release();
+  e->trace = trace.release();
+  if (may_close_cycle(e->error) || may_close_cycle(e->notes) || may_close_cycle(e->trace)) {
+    PyObject_GC_Track(made.peek());
+  }
+  return made;
+}
+
+Outcome new_err(Ref error) noexcept {
+  Outcome empty = empty_tuple();
+  if (OSTREL_UNLIKELY(!empty.is_value())) return empty;
+  Ref notes = empty.take();
+  Ref trace = Ref::borrow(notes.get());
+  return new_err(std::move(error), std::move(notes), std::move(trace));
+}
+
+Outcome nothing() noexcept { return g_nothing.get([] { return detail::allocate(Cls::Nothing); }); }
+
+Outcome appended(PyObject* old, Ref item) noexcept {
+  const Py_ssize_t n = PyTuple_Size(old);
+  if (n < 0) return Outcome::capture();
+  Ref grown = Ref::steal(PyTuple_New(n + 1));
+  if (!grown) return Outcome::internal_null();
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* entry = PyTuple_GetItem(old, i);
+    Py_INCREF(entry);
+    PyTuple_SetItem(grown.get(), i, entry);
+  }
+  const bool atomic = PyUnicode_CheckExact(item.get()) && (n == 0 || !PyObject_GC_IsTracked(old)) &&
+                      Py_TYPE(old) == &PyTuple_Type;
+  PyTuple_SetItem(grown.get(), n, item.release());
+  if (atomic && PyObject_GC_IsTracked(grown.get())) PyObject_GC_UnTrack(grown.get());
+  return Outcome::value(std::move(grown));
 }
 
 }  // namespace ostrel

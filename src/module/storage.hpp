@@ -1,21 +1,21 @@
-// Instance storage and lifetime of the variants.
+// Instances of the variants: their layouts, the one construction path per
+// layout, their lifetime, and the shared Nothing.
 //
-// `Some` and `Ok` hold one reference, `Err` three; `Nothing` holds none.
-// Instances are allocated through object's tp_new, take part in the cyclic
-// garbage collector only when something they hold could close a cycle, and
-// are released iteratively so that dropping a long chain of nested values
-// cannot overflow the C stack.
+// `Some` and `Ok` hold one reference, `Err` three, `Nothing` none. Every
+// instance is allocated through object's tp_new, which calls the class's own
+// allocator; that allocator refuses any other caller, so no Python-level
+// route (object.__new__ after replacing __new__) yields an instance whose
+// fields are unset. Instances take part in the cyclic garbage collector only
+// when something they hold could close a cycle, and are released
+// iteratively, so that dropping a long chain of nested values cannot
+// overflow the C stack.
 #pragma once
 
+#include "module/once.hpp"
 #include "module/outcome.hpp"
 #include "module/types.hpp"
 
 namespace ostrel {
-
-namespace detail {
-extern PyObject* g_empty_tuple;
-}
-inline PyObject* empty_tuple_if_made() noexcept { return detail::g_empty_tuple; }
 
 struct ValueObject {  // Some, Ok
   PyObject_HEAD
@@ -29,64 +29,63 @@ struct ErrObject {
   PyObject* trace;  // always a tuple
 };
 
-inline PyObject* value_of(PyObject* self) noexcept {
-  return reinterpret_cast<ValueObject*>(self)->value;
-}
+inline PyObject* value_of(PyObject* self) noexcept { return reinterpret_cast<ValueObject*>(self)->value; }
 inline ErrObject* as_err(PyObject* self) noexcept { return reinterpret_cast<ErrObject*>(self); }
 
-// A new, field-less instance of `type`, allocated by object's tp_new with an
-// empty argument tuple; null with the interpreter's exception on failure.
-PyObject* allocate(PyTypeObject* type) noexcept;
+// What a layout decides about its classes.
+struct Allocation {
+  int basicsize;
+  unsigned int flags;
+  destructor dealloc;
+  traverseproc traverse;  // null for classes without the GC flag
+  allocfunc alloc;        // null to inherit object's
+};
+Allocation allocation(Layout layout) noexcept;
 
-// The tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet
-// tracked, its fields null. Once its fields are stored, the instance is
-// tracked only if one of them could close a reference cycle.
-template <class Storage>
-PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
-  auto* self = reinterpret_cast<Storage*>(_PyObject_GC_New(type));
-  if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
-  auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
-  for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
-  return reinterpret_cast<PyObject*>(self);
-}
+namespace detail {
+extern OnceCell g_empty_tuple;
+Outcome allocate(Cls cls) noexcept;
 bool may_close_cycle_slow(PyObject* o) noexcept;
+}  // namespace detail
+
+// A new reference to the process-wide empty tuple.
+Outcome empty_tuple() noexcept;
+
+// Could this object, held by an immutable instance, close a reference cycle?
+// Decided in constant time: atomic objects cannot; a tuple or a variant can
+// when the collector tracks it (CPython untracks a tuple once it holds only
+// atomic objects); any other object of a GC-aware type can.
 inline bool may_close_cycle(PyObject* o) noexcept {
-  // The common payloads, ints and strings, and the shared empty tuple of a
-  // fresh Err's notes and trace, decided without a call.
   PyTypeObject* t = Py_TYPE(o);
-  if (t == &PyLong_Type || t == &PyUnicode_Type || o == empty_tuple_if_made()) return false;
-  return may_close_cycle_slow(o);
-}
-inline void track_if_needed(PyObject* self, PyObject* a) noexcept {
-  if (may_close_cycle(a)) PyObject_GC_Track(self);
-}
-inline void track_if_needed(PyObject* self, PyObject* a, PyObject* b, PyObject* c) noexcept {
-  if (may_close_cycle(a) || may_close_cycle(b) || may_close_cycle(c)) PyObject_GC_Track(self);
+  if (t == &PyLong_Type || t == &PyUnicode_Type || o == detail::g_empty_tuple.peek()) return false;
+  return detail::may_close_cycle_slow(o);
 }
 
-// The internal constructors. Each returns a new instance of exactly its
-// class; the references handed in are released on failure.
-Outcome new_err_instance(Ref error, Ref notes, Ref trace) noexcept;
-
-// Some, Ok
-inline Outcome new_value_instance(Cls cls, Ref value) noexcept {
-  PyTypeObject* type = type_object(cls);
-  if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(cls);
-  PyObject* self = allocate(type);
-  if (OSTREL_UNLIKELY(self == nullptr)) return Outcome::capture();
+// The construction paths: each makes a new instance of exactly its class,
+// without running the class's constructor; the references handed in are
+// released on failure.
+template <Cls C>
+inline Outcome new_value(Ref value) noexcept {
+  static_assert(C == Cls::Some || C == Cls::Ok);
+  Outcome made = detail::allocate(C);
+  if (OSTREL_UNLIKELY(!made.is_value())) return made;
+  PyObject* self = made.peek();
   reinterpret_cast<ValueObject*>(self)->value = value.release();
-  track_if_needed(self, value_of(self));
-  return Outcome::value(Ref::steal(self));
+  if (may_close_cycle(value_of(self))) PyObject_GC_Track(self);
+  return made;
 }
+inline Outcome new_some(Ref value) noexcept { return new_value<Cls::Some>(std::move(value)); }
+inline Outcome new_ok(Ref value) noexcept { return new_value<Cls::Ok>(std::move(value)); }
+// `notes` and `trace` must be tuples.
+Outcome new_err(Ref error, Ref notes, Ref trace) noexcept;
+// An Err with empty notes and trace.
+Outcome new_err(Ref error) noexcept;
+// A new reference to NOTHING_INSTANCE, the one Nothing, made on first need.
+Outcome nothing() noexcept;
 
-// Deallocators and traversal, shared by the classes of both families.
-void dealloc_value(PyObject* self) noexcept;
-void dealloc_err(PyObject* self) noexcept;
-void dealloc_empty(PyObject* self) noexcept;  // classes without fields
-int traverse_value(PyObject* self, visitproc visit, void* arg) noexcept;
-int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept;
-
-// The process-wide empty tuple.
-PyObject* empty_tuple() noexcept;
+// A new tuple: the entries of `old`, then `item`. It is left untracked by the
+// collector when `old` was and `item` is a str, so that a chain of notes
+// never makes an Err look as if it could close a cycle.
+Outcome appended(PyObject* old, Ref item) noexcept;
 
 }  // namespace ostrel

@@ -9,6 +9,8 @@
 
 namespace ostrel {
 
+// Appends collect into one buffer. The first failure sticks: later appends
+// do nothing, and finish() returns that failure.
 class TextBuilder {
  public:
   TextBuilder() noexcept = default;
@@ -16,21 +18,25 @@ class TextBuilder {
   TextBuilder& operator=(const TextBuilder&) = delete;
   ~TextBuilder();
 
-  // Each returns false with an exception set on failure.
-  bool append(std::string_view bytes) noexcept;
+  TextBuilder& append(std::string_view bytes) noexcept;
   // The text of a str (or subclass), leniently.
-  bool append_text(PyObject* str) noexcept;
-  // repr() or str() of an object, leniently; its exception is left set.
-  bool append_form(PyObject* o, bool use_repr) noexcept;
+  TextBuilder& append_text(PyObject* str) noexcept;
+  // repr() or str() of an object, leniently.
+  TextBuilder& append_form(PyObject* o, bool use_repr) noexcept;
+  // str() of an object; an ordinary Exception from it is dropped and adds
+  // nothing, while anything else (KeyboardInterrupt, RecursionError,
+  // MemoryError, ...) is the builder's failure.
+  TextBuilder& append_str_lenient(PyObject* o) noexcept;
 
-  void drop_last() noexcept {
-    if (len_ > 0) --len_;
-  }
-  // A new str of exactly type str.
+  // A new str of exactly type str, or the first failure.
   Outcome finish() noexcept;
 
  private:
   bool reserve(size_t extra) noexcept;
+  void fail(Outcome&& o) noexcept { failure_ = std::move(o); }
+  bool failed() const noexcept { return !failure_.is_value(); }
+
+  Outcome failure_ = Outcome::ok();
   char small_[128];
   char* buf_ = small_;
   size_t len_ = 0;

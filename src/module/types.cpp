@@ -1,126 +1,136 @@
 #include "module/types.hpp"
 
-#include "module/ref.hpp"
+#include "module/storage.hpp"
 
-#include <algorithm>
 #include <array>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace ostrel {
 
 namespace detail {
-PyTypeObject* g_complete[static_cast<int>(Cls::count_)] = {};
+PyTypeObject* g_complete[kClassCount] = {};
 }  // namespace detail
 
 namespace {
 
-// Per class: the created type object, and who is storing its class attributes.
+// A thread that is storing a class's attributes; the node lives on that
+// thread's stack for the duration.
+struct Storer {
+  unsigned long thread;
+  Storer* next;
+};
+
+// Per class: the created type object, and who is storing its class
+// attributes. Read and written with the GIL held, which serialises them.
 struct ClassState {
   PyTypeObject* created = nullptr;
   bool attrs_stored = false;
-  std::mutex mutex;  // guards `storing`; never held across a call into Python
-  std::vector<std::thread::id> storing;
+  Storer* storing = nullptr;
 };
 
-ClassState g_state[static_cast<int>(Cls::count_)];
+ClassState g_state[kClassCount];
 
-// Replace the pending exception with a RuntimeError carrying `text` whose
-// __cause__ is the exception that was pending.
-void wrap_pending(PyObject* text) {
-  PyObject *type = nullptr, *value = nullptr, *tb = nullptr;
-  PyErr_Fetch(&type, &value, &tb);
-  PyErr_NormalizeException(&type, &value, &tb);
-  if (value != nullptr && tb != nullptr) PyException_SetTraceback(value, tb);
-  Py_XDECREF(type);
-  Py_XDECREF(tb);
-  if (text == nullptr) {
-    Py_XDECREF(value);
-    return;
-  }
-  PyObject* wrapper = PyObject_CallFunctionObjArgs(PyExc_RuntimeError, text, nullptr);
-  if (wrapper == nullptr) {
-    Py_XDECREF(value);
-    return;
-  }
-  PyException_SetCause(wrapper, value);  // steals `value`
-  PyObject* wrapper_type = reinterpret_cast<PyObject*>(Py_TYPE(wrapper));
-  Py_INCREF(wrapper_type);
-  PyErr_Restore(wrapper_type, wrapper, nullptr);
-}
+// The slots the builder adds after the class's own: doc, methods,
+// properties, base, dealloc, traverse, alloc, and the terminator.
+constexpr std::size_t kBuilderSlots = 8;
 
-void wrap_pending_format(const char* format, const char* a, const char* b = nullptr) {
+// A new RuntimeError carrying `text` whose __cause__ is the failure.
+Outcome wrapped(Outcome&& failure, const char* format, const char* a, const char* b = nullptr) {
+  failure.restore();
+  Fetched cause = Fetched::take();
   Ref text = Ref::steal(PyUnicode_FromFormat(format, a, b));
-  wrap_pending(text.get());
+  if (!text) return Outcome::capture();
+  Ref wrapper = Ref::steal(PyObject_CallFunctionObjArgs(PyExc_RuntimeError, text.get(), nullptr));
+  if (!wrapper) return Outcome::capture();
+  if (cause.value() != nullptr) {
+    Py_INCREF(cause.value());
+    PyException_SetCause(wrapper.get(), cause.value());  // steals the new reference
+  }
+  return Outcome::raise_instance(std::move(wrapper));
 }
 
-PyTypeObject* create(Cls c) {
-  const ClassDef& def = class_def(c);
-  PyObject* base = reinterpret_cast<PyObject*>(&PyBaseObject_Type);
-  if (def.base != Cls::count_) {
-    base = reinterpret_cast<PyObject*>(lookup_type(def.base));
-    if (base == nullptr) return nullptr;
+Outcome create(const ClassDef& def) {
+  Ref base = Ref::borrow(reinterpret_cast<PyObject*>(&PyBaseObject_Type));
+  if (def.base != kObject) {
+    Outcome b = lookup_type(def.base);
+    if (!b.is_value()) return b;
+    base = b.take();
   }
-  std::array<PyType_Slot, 24> slots{};
-  size_t n = 0;
+  const Allocation a = allocation(def.layout);
+  std::array<PyType_Slot, kMaxOwnSlots + kBuilderSlots> slots{};
+  std::size_t n = 0;
   if (def.doc != nullptr && def.doc[0] != '\0') slots[n++] = {Py_tp_doc, const_cast<char*>(def.doc)};
-  for (const PyType_Slot* s = def.slots; s != nullptr && s->slot != 0; ++s) slots[n++] = *s;
+  for (const PyType_Slot& s : def.slots) slots[n++] = s;
   slots[n++] = {Py_tp_methods, def.methods};
-  slots[n++] = {Py_tp_getset, def.getset};
-  slots[n++] = {Py_tp_base, base};
-  slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(def.dealloc)};
-  if (def.traverse != nullptr) slots[n++] = {Py_tp_traverse, reinterpret_cast<void*>(def.traverse)};
-  if (def.alloc != nullptr) slots[n++] = {Py_tp_alloc, reinterpret_cast<void*>(def.alloc)};
+  slots[n++] = {Py_tp_getset, def.properties};
+  slots[n++] = {Py_tp_base, base.get()};
+  slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(a.dealloc)};
+  if (a.traverse != nullptr) slots[n++] = {Py_tp_traverse, reinterpret_cast<void*>(a.traverse)};
+  if (a.alloc != nullptr) slots[n++] = {Py_tp_alloc, reinterpret_cast<void*>(a.alloc)};
   slots[n] = {0, nullptr};
 
-  // The full type name is a string literal, valid for the life of the
-  // process, so interpreters that keep pointing at it (3.10) are served too.
-  PyType_Spec spec{def.spec_name, def.basicsize, 0, def.flags, slots.data()};
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  // The full name is a string literal, valid for the life of the process, so
+  // interpreters that keep pointing at it (3.10) are served too.
+  const unsigned int flags = (def.subclassable ? Py_TPFLAGS_BASETYPE : 0U) | a.flags;
+  PyType_Spec spec{def.qualified_name, a.basicsize, 0, flags, slots.data()};
+  return Outcome::from(PyType_FromSpec(&spec));
 }
 
 // Compute and store the class attributes once. A thread that re-enters the
-// lookup while it is storing them gets the type at once.
-bool store_attrs(Cls c, PyTypeObject* type) {
-  ClassState& st = g_state[static_cast<int>(c)];
-  const ClassDef& def = class_def(c);
-  const auto me = std::this_thread::get_id();
-  {
-    std::lock_guard<std::mutex> lock(st.mutex);
-    if (st.attrs_stored) return true;
-    if (std::find(st.storing.begin(), st.storing.end(), me) != st.storing.end()) return true;
-    st.storing.push_back(me);
+// lookup while it is storing them gets the type at once. Other threads do
+// not wait: they compute the values too, and the first to store wins.
+Outcome store_attrs(const ClassDef& def, PyTypeObject* type) {
+  ClassState& st = g_state[static_cast<std::size_t>(def.cls)];
+  const unsigned long me = PyThread_get_thread_ident();
+  if (st.attrs_stored) return Outcome::ok();
+  for (const Storer* s = st.storing; s != nullptr; s = s->next) {
+    if (s->thread == me) return Outcome::ok();
   }
-  auto done = [&](bool stored) {
-    std::lock_guard<std::mutex> lock(st.mutex);
-    st.storing.erase(std::find(st.storing.begin(), st.storing.end(), me));
-    if (stored) st.attrs_stored = true;
-    return stored;
-  };
+  Storer self{me, st.storing};
+  st.storing = &self;
+  struct Unlink {
+    ClassState& st;
+    Storer* self;
+    ~Unlink() {
+      for (Storer** p = &st.storing; *p != nullptr; p = &(*p)->next) {
+        if (*p == self) {
+          *p = self->next;
+          break;
+        }
+      }
+    }
+  } unlink{st, &self};
 
-  Ref values[4];
-  for (int i = 0; i < def.n_attrs; ++i) {
-    values[i] = Ref::steal(def.attrs[i].compute());
-    if (!values[i]) {
-      wrap_pending_format("An error occurred while initializing `%s.%s`", def.name, def.attrs[i].name);
-      return done(false);
+  std::array<Ref, kMaxClassAttrs> values;
+  for (std::size_t i = 0; i < def.attrs.size(); ++i) {
+    Outcome v = def.attrs[i].compute();
+    if (!v.is_value()) {
+      return wrapped(std::move(v), "An error occurred while initializing `%s.%s`", def.name, def.attrs[i].name);
     }
+    values[i] = v.take();
   }
-  {
-    std::lock_guard<std::mutex> lock(st.mutex);
-    if (st.attrs_stored) {
-      st.storing.erase(std::find(st.storing.begin(), st.storing.end(), me));
-      return true;
-    }
+  if (st.attrs_stored) return Outcome::ok();
+  for (std::size_t i = 0; i < def.attrs.size(); ++i) {
+    Outcome set = Outcome::from_status(
+        PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def.attrs[i].name, values[i].get()));
+    if (!set.is_value()) return wrapped(std::move(set), "An error occurred while initializing `%s.__dict__`", def.name);
   }
-  for (int i = 0; i < def.n_attrs; ++i) {
-    if (PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def.attrs[i].name, values[i].get()) < 0) {
-      wrap_pending_format("An error occurred while initializing `%s.__dict__`", def.name);
-      return done(false);
-    }
+  st.attrs_stored = true;
+  return Outcome::ok();
+}
+
+Outcome lookup(Cls c) {
+  const ClassDef& def = class_def(c);
+  ClassState& st = g_state[static_cast<std::size_t>(c)];
+  if (st.created == nullptr) {
+    Outcome made = create(def);
+    if (!made.is_value()) return made;
+    // The first stored type object wins, and is kept forever.
+    if (st.created == nullptr) st.created = reinterpret_cast<PyTypeObject*>(made.take().release());
   }
-  return done(true);
+  Outcome stored = store_attrs(def, st.created);
+  if (!stored.is_value()) return stored;
+  if (st.attrs_stored) detail::g_complete[static_cast<std::size_t>(c)] = st.created;
+  return Outcome::same(reinterpret_cast<PyObject*>(st.created));
 }
 
 }  // namespace
@@ -138,38 +148,24 @@ const ClassDef& class_def(Cls c) noexcept {
   return kNothingClass;
 }
 
-PyTypeObject* lookup_type(Cls c) noexcept {
-  const int i = static_cast<int>(c);
-  if (detail::g_complete[i] != nullptr) return detail::g_complete[i];
-  ClassState& st = g_state[i];
-  if (st.created == nullptr) {
-    PyTypeObject* type = create(c);
-    if (type == nullptr) {
-      wrap_pending_format("An error occurred while initializing class %s", class_def(c).name);
-      return nullptr;
-    }
-    if (st.created == nullptr) {
-      st.created = type;  // the first stored type object wins, and is kept forever
-    } else {
-      Py_DECREF(type);
-    }
+Outcome lookup_type(Cls c) noexcept {
+  if (PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)]) {
+    return Outcome::same(reinterpret_cast<PyObject*>(t));
   }
-  if (!store_attrs(c, st.created)) {
-    wrap_pending_format("An error occurred while initializing class %s", class_def(c).name);
-    return nullptr;
-  }
-  {
-    std::lock_guard<std::mutex> lock(st.mutex);
-    if (st.attrs_stored) detail::g_complete[i] = st.created;
-  }
-  return st.created;
+  Outcome t = lookup(c);
+  if (t.is_value()) return t;
+  return wrapped(std::move(t), "An error occurred while initializing class %s", class_def(c).name);
 }
 
 namespace detail {
 PyTypeObject* type_object_slow(Cls c) noexcept {
-  PyTypeObject* t = lookup_type(c);
-  if (t == nullptr) PyErr_WriteUnraisable(nullptr);
-  return t;
+  Outcome t = lookup_type(c);
+  if (!t.is_value()) {
+    t.restore();
+    PyErr_WriteUnraisable(nullptr);
+    return nullptr;
+  }
+  return reinterpret_cast<PyTypeObject*>(t.peek());  // kept alive by the cache
 }
 }  // namespace detail
 

@@ -4,33 +4,64 @@
 
 #include "module/outcome.hpp"
 
+#include <cstddef>
+#include <span>
+
 namespace ostrel {
 
-enum class Cls : int { Result, Ok, Err, Option, Some, Nothing, count_ };
+// The six classes. Result and Option also name their family (the caches
+// of the companion lookups are kept per family).
+enum class Cls : unsigned char { Result, Ok, Err, Option, Some, Nothing, count_ };
+inline constexpr std::size_t kClassCount = static_cast<std::size_t>(Cls::count_);
+// The base of Result and Option: `object`.
+inline constexpr Cls kObject = Cls::count_;
 
-// A class attribute stored on the type after it is created.
+// The instance layouts: fields after the object header.
+enum class Layout : unsigned char {
+  Empty,      // Result, Option
+  Singleton,  // Nothing: no fields, one instance made by the module alone
+  Value,      // Some, Ok: `value`
+  Err,        // Err: `error`, `notes`, `trace`
+};
+
+// A class attribute, computed and stored on the type after it is created.
 struct ClassAttr {
   const char* name;
-  PyObject* (*compute)();  // a new reference, or null with an exception set
+  Outcome (*compute)();
 };
 
-// Everything needed to build one class with PyType_FromSpec.
+// The most slots a class supplies itself (the builder adds six more), and
+// the most class attributes.
+inline constexpr std::size_t kMaxOwnSlots = 9;
+inline constexpr std::size_t kMaxClassAttrs = 1;
+
+// Everything needed to build one class with PyType_FromSpec. The layout
+// decides the size, the GC flag, the allocator, the deallocator and the
+// traversal.
 struct ClassDef {
-  const char* name;       // "Some"
-  const char* spec_name;  // "ostrel.option.Some": gives __module__ and __name__
-  const char* doc;        // text signature, "--", then the body
-  Cls base;               // its base class; Cls::count_ for object
-  int basicsize;
-  unsigned int flags;
-  const PyType_Slot* slots;  // the class's own slots, in order, ending with {0, nullptr}
-  PyMethodDef* methods;
-  PyGetSetDef* getset;
-  destructor dealloc;
-  traverseproc traverse;  // null for classes without the GC flag
-  allocfunc alloc;        // null to inherit tp_alloc
-  const ClassAttr* attrs;
-  int n_attrs;
+  Cls cls;
+  const char* name;            // "Some"
+  const char* qualified_name;  // "ostrel.option.Some": gives __module__ and __name__
+  const char* doc;             // text signature, "--", then the body
+  Cls base;                    // kObject for Result and Option
+  Layout layout;
+  bool subclassable;
+  std::span<const PyType_Slot> slots;  // the class's own, in registration order
+  PyMethodDef* methods;                // ends with kEndOfMethods
+  PyGetSetDef* properties;             // ends with kEndOfProperties
+  std::span<const ClassAttr> attrs;
 };
+
+template <std::size_t N>
+constexpr std::span<const PyType_Slot> own_slots(const PyType_Slot (&slots)[N]) noexcept {
+  static_assert(N <= kMaxOwnSlots, "raise kMaxOwnSlots");
+  return slots;
+}
+template <std::size_t N>
+constexpr std::span<const ClassAttr> class_attrs(const ClassAttr (&attrs)[N]) noexcept {
+  static_assert(N <= kMaxClassAttrs, "raise kMaxClassAttrs");
+  return attrs;
+}
 
 extern const ClassDef kResultClass;
 extern const ClassDef kOkClass;
@@ -43,26 +74,28 @@ const ClassDef& class_def(Cls c) noexcept;
 
 namespace detail {
 // Filled once a class is complete (type created and class attributes stored).
-extern PyTypeObject* g_complete[static_cast<int>(Cls::count_)];
+extern PyTypeObject* g_complete[kClassCount];
 PyTypeObject* type_object_slow(Cls c) noexcept;
 }  // namespace detail
 
-// The fallible lookup: a borrowed type object, or null with the creation
-// error set (a RuntimeError chained to its cause).
-PyTypeObject* lookup_type(Cls c) noexcept;
+// The fallible lookup, used by the module's execution step: the type object
+// (a new reference), or the creation error (a RuntimeError chained to its
+// cause).
+Outcome lookup_type(Cls c) noexcept;
 
-// The lookup used by operations: a creation failure is reported as
-// unraisable and null is returned; the caller returns type_failure(c).
+// The lookup used by operations: a borrowed type object. A creation failure
+// is reported as unraisable and null is returned; the caller then returns
+// type_failure(c).
 inline PyTypeObject* type_object(Cls c) noexcept {
-  PyTypeObject* t = detail::g_complete[static_cast<int>(c)];
+  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)];
   if (OSTREL_LIKELY(t != nullptr)) return t;
   return detail::type_object_slow(c);
 }
 Outcome type_failure(Cls c) noexcept;
 
-// Exact-type tests; the variants are final, so this is isinstance().
+// Exact-type test; the variants are final, so this is isinstance().
 inline bool is_a(PyObject* o, Cls c) noexcept {
-  PyTypeObject* t = detail::g_complete[static_cast<int>(c)];
+  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)];
   return t != nullptr && Py_TYPE(o) == t;
 }
 

@@ -9,24 +9,22 @@
 
 namespace ostrel::value_variant {
 
-inline PyObject* value(PyObject* self) noexcept { return value_of(self); }
-
-inline Outcome get(PyObject* self) noexcept { return Outcome::same(value(self)); }
+inline Outcome get(PyObject* self) noexcept { return Outcome::same(value_of(self)); }
 inline Outcome get_args(PyObject* self, const Args&) noexcept { return get(self); }
-inline Outcome iter(PyObject* self) noexcept { return iterate(value(self)); }
-inline Outcome hash(PyObject* self) noexcept { return hash_tagged(0, value(self)); }
+inline Outcome iter(PyObject* self) noexcept { return iterate(value_of(self)); }
+inline Outcome hash(PyObject* self) noexcept { return hash_tagged(0, value_of(self)); }
 
 template <Cls C>
 Outcome compare(PyObject* self, PyObject* other, int op) noexcept {
-  return compare_payloads(value(self), is_a(other, C) ? value(other) : nullptr, op);
+  return compare_payloads(value_of(self), is_a(other, C) ? value_of(other) : nullptr, op);
 }
 
 // A new instance of the same variant holding f(value): `map` and `|`.
 template <Cls C>
 Outcome mapped(PyObject* self, PyObject* f) noexcept {
-  PyObject* result = PyObject_CallFunctionObjArgs(f, value(self), nullptr);
+  PyObject* result = PyObject_CallFunctionObjArgs(f, value_of(self), nullptr);
   if (result == nullptr) return Outcome::capture();
-  return new_value_instance(C, Ref::steal(result));
+  return new_value<C>(Ref::steal(result));
 }
 template <Cls C>
 Outcome map(PyObject* self, const Args& a) noexcept {
@@ -42,26 +40,31 @@ Outcome or_op(PyObject* left, PyObject* f) noexcept {
 template <Cls C>
 Outcome rshift(PyObject* left, PyObject* f) noexcept {
   if (!is_a(left, C)) return Outcome::not_implemented();
-  return call(f, value(left));
+  return call(f, value_of(left));
 }
 
 // f(value) as returned: `and_then`, and `fold` on Ok.
-inline Outcome apply(PyObject* self, const Args& a) noexcept { return call(a[0], value(self)); }
+inline Outcome apply(PyObject* self, const Args& a) noexcept { return call(a[0], value_of(self)); }
 // Call f(value) for its effect and return the receiver: `inspect`.
 inline Outcome inspect(PyObject* self, const Args& a) noexcept {
-  Outcome r = call(a[0], value(self));
+  Outcome r = call(a[0], value_of(self));
   if (!r.is_value()) return r;
   return Outcome::same(self);
 }
 
 // (type(self), (value,)): unpickling calls the class with the value.
-Outcome reduce(PyObject* self) noexcept;
+inline Outcome reduce(PyObject* self) noexcept {
+  Ref args = Ref::steal(PyTuple_Pack(1, value_of(self)));
+  if (!args) return Outcome::internal_null();
+  PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), args.get());
+  if (reduced == nullptr) return Outcome::internal_null();
+  return Outcome::value(Ref::steal(reduced));
+}
 
 template <Cls C>
 Outcome deepcopy(PyObject* self, const Args& a) noexcept {
-  Outcome copy = deepcopy_payload(value(self), a[0]);
-  if (!copy.is_value()) return copy;
-  return new_value_instance(C, copy.take());
+  return deepcopy_variant(self, value_of(self), a[0],
+                          [](PyObject*, Ref copied) { return new_value<C>(std::move(copied)); });
 }
 
 }  // namespace ostrel::value_variant

@@ -1,15 +1,11 @@
 #include "module/variant.hpp"
 
+#include "module/companion.hpp"
 #include "module/storage.hpp"
-#include "module/value_variant.hpp"
 
 namespace ostrel {
 
-Outcome op_empty_tuple(PyObject*) noexcept {
-  PyObject* t = empty_tuple();
-  if (OSTREL_UNLIKELY(t == nullptr)) return Outcome::internal_null();
-  return Outcome::same(t);
-}
+Outcome op_empty_tuple(PyObject*) noexcept { return empty_tuple(); }
 
 Outcome iterate(PyObject* payload) noexcept {
   Ref list = Ref::steal(PyList_New(payload != nullptr ? 1 : 0));
@@ -49,13 +45,12 @@ Py_hash_t pair_hash(Py_hash_t first, Py_hash_t second) noexcept {
   return static_cast<Py_hash_t>(acc);
 }
 
+// The hash of a real (tag, payload) tuple; -1 with the exception pending.
 Py_hash_t tuple_hash(long tag, PyObject* payload) noexcept {
-  Ref t = Ref::steal(PyTuple_New(2));
   Ref tag_obj = Ref::steal(PyLong_FromLong(tag));
-  if (!t || !tag_obj) return -1;
-  Py_INCREF(payload);
-  PyTuple_SetItem(t.get(), 0, tag_obj.release());
-  PyTuple_SetItem(t.get(), 1, payload);
+  if (!tag_obj) return -1;
+  Ref t = Ref::steal(PyTuple_Pack(2, tag_obj.get(), payload));
+  if (!t) return -1;
   return PyObject_Hash(t.get());
 }
 
@@ -83,7 +78,7 @@ void check_pair_hash() noexcept {
       if (real == -1 || item == -1 || pair_hash(tag, item) != real) exact = false;
     }
   }
-  if (PyErr_Occurred() != nullptr) PyErr_Clear();
+  drop_pending();  // a failure here only means: use real tuples
   g_pair_hash_exact = exact;
 }
 
@@ -111,9 +106,10 @@ Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
   return Outcome::boolean((truth != 0) == (op == Py_EQ));
 }
 
-Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept {
-  if (name == nullptr) return Outcome::capture();
-  return Outcome::from(PyObject_CallMethodObjArgs(obj, name, arg, nullptr));
+Outcome call_method(PyObject* obj, Name name, PyObject* arg) noexcept {
+  Outcome method = interned(name);
+  if (!method.is_value()) return method;
+  return Outcome::from(PyObject_CallMethodObjArgs(obj, method.peek(), arg, nullptr));
 }
 
 Outcome call_truth(PyObject* fn, PyObject* arg) noexcept {
@@ -124,32 +120,28 @@ Outcome call_truth(PyObject* fn, PyObject* arg) noexcept {
   return Outcome::boolean(truth != 0);
 }
 
-Outcome deepcopy_payload(PyObject* payload, PyObject* memo) noexcept {
-  Ref deepcopy = deepcopy_function();
-  if (!deepcopy) return Outcome::capture();
+Outcome deepcopy_variant(PyObject* self, PyObject* payload, PyObject* memo,
+                         Outcome (*rebuild)(PyObject* self, Ref copied)) noexcept {
+  Outcome deepcopy = deepcopy_function();
+  if (!deepcopy.is_value()) return deepcopy;
   if (Py_EnterRecursiveCall(" while deep-copying a result or option") != 0) return Outcome::capture();
-  PyObject* copied = PyObject_CallFunctionObjArgs(deepcopy.get(), payload, memo, nullptr);
+  Outcome copied = Outcome::from(PyObject_CallFunctionObjArgs(deepcopy.peek(), payload, memo, nullptr));
   Py_LeaveRecursiveCall();
-  return Outcome::from(copied);
+  if (!copied.is_value()) return copied;
+  if (PyDict_Check(memo)) {
+    Ref key = Ref::steal(PyLong_FromVoidPtr(self));
+    if (!key) return Outcome::capture();
+    PyObject* earlier = PyDict_GetItemWithError(memo, key.get());  // borrowed
+    if (earlier != nullptr) return Outcome::same(earlier);
+    if (PyErr_Occurred() != nullptr) return Outcome::capture();
+  }
+  return rebuild(self, copied.take());
 }
 
-Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept {
-  Ref alias = generic_alias_class(family);
-  if (!alias) return Outcome::capture();
-  return Outcome::from(PyObject_CallFunctionObjArgs(alias.get(), cls, args, nullptr));
+Outcome class_getitem(Cls family, PyObject* cls, PyObject* args) noexcept {
+  Outcome alias = generic_alias_class(family);
+  if (!alias.is_value()) return alias;
+  return Outcome::from(PyObject_CallFunctionObjArgs(alias.peek(), cls, args, nullptr));
 }
-
-namespace value_variant {
-Outcome reduce(PyObject* self) noexcept {
-  PyObject* args = PyTuple_Pack(1, value_of(self));
-  if (args == nullptr) return Outcome::internal_null();
-  Ref owned_args = Ref::steal(args);
-  PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), args);
-  if (reduced == nullptr) return Outcome::internal_null();
-  return Outcome::value(Ref::steal(reduced));
-}
-}  // namespace value_variant
-
-Outcome refuse_truth(const char* message) noexcept { return Outcome::raise(PyExc_TypeError, message); }
 
 }  // namespace ostrel

@@ -4,8 +4,9 @@
 #pragma once
 
 #include "module/binding.hpp"
-#include "module/companion.hpp"
+#include "module/names.hpp"
 #include "module/outcome.hpp"
+#include "module/types.hpp"
 
 namespace ostrel {
 
@@ -39,17 +40,21 @@ inline Outcome call(PyObject* fn, PyObject* arg) noexcept {
   return Outcome::from(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
 }
 // obj.<name>(arg), by ordinary attribute lookup.
-Outcome call_method(PyObject* obj, PyObject* name, PyObject* arg) noexcept;
+Outcome call_method(PyObject* obj, Name name, PyObject* arg) noexcept;
 // The truth value of fn(arg) as True or False.
 Outcome call_truth(PyObject* fn, PyObject* arg) noexcept;
 
-// copy.deepcopy(payload, memo).
-Outcome deepcopy_payload(PyObject* payload, PyObject* memo) noexcept;
+// copy.deepcopy(payload, memo), then `rebuild` of the copy: the deep copy of
+// a variant. When copying the payload already copied the receiver itself
+// (the payload refers back to it), that copy, found in `memo`, is the result,
+// so that the copied payload and the copy agree.
+Outcome deepcopy_variant(PyObject* self, PyObject* payload, PyObject* memo,
+                         Outcome (*rebuild)(PyObject* self, Ref copied)) noexcept;
 
-// types.GenericAlias(cls, args).
-Outcome class_getitem(Family family, PyObject* cls, PyObject* args) noexcept;
+// types.GenericAlias(cls, args); `family` selects the cache.
+Outcome class_getitem(Cls family, PyObject* cls, PyObject* args) noexcept;
 
 // The truth-value refusal of one family.
-Outcome refuse_truth(const char* message) noexcept;
+inline Outcome refuse_truth(const char* message) noexcept { return Outcome::raise(PyExc_TypeError, message); }
 
 }  // namespace ostrel

@@ -1,75 +1,64 @@
 // Option: the abstract base of Some and Nothing. It cannot be instantiated;
 // it offers Option.from_optional and generic subscription.
-#include "option/option.hpp"
-
 #include "module/entry.hpp"
+#include "module/storage.hpp"
 #include "module/variant.hpp"
 
 namespace ostrel {
 
 namespace {
 
-Outcome option_new(PyTypeObject*, PyObject*, PyObject*) noexcept {
-  return Outcome::raise(PyExc_TypeError, "Option is abstract; construct Some(value) or Nothing()");
-}
+template <Literal D, Literal B = "">
+using S = Signature<"Option", D, B>;
 
 // The constructor of Option binds nothing: it refuses every call.
-PyObject* option_tp_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-  return entry::finish(option_new(type, args, kwargs));
+PyObject* option_new(PyTypeObject*, PyObject*, PyObject*) noexcept {
+  return entry::finish(Outcome::raise(PyExc_TypeError, "Option is abstract; construct Some(value) or Nothing()"));
 }
 
 // None gives the shared Nothing; anything else a new Some. The class it is
 // called on plays no part.
 Outcome option_from_optional(PyObject*, const Args& a) noexcept {
-  if (a[0] == Py_None) return nothing_instance();
+  if (a[0] == Py_None) return nothing();
   return new_some(Ref::borrow(a[0]));
 }
 
 Outcome option_class_getitem(PyObject* cls, const Args& a) noexcept {
-  return class_getitem(Family::Option, cls, a[0]);
+  return class_getitem(Cls::Option, cls, a[0]);
 }
 
-constexpr Param kX[] = {{"x"}};
-constexpr Param kArgs[] = {{"args"}};
-constexpr Params kFromOptional{"Option.from_optional()", kX, 1, 1};
-constexpr Params kClassGetitem{"Option.__class_getitem__()", kArgs, 1, 1};
-
 PyMethodDef kOptionMethods[] = {
-    class_method_row<option_from_optional, kFromOptional>("from_optional",
-                                                          "from_optional($cls, x)\n--\n\n"),
-    class_method_row<option_class_getitem, kClassGetitem>("__class_getitem__",
-                                                          "__class_getitem__($cls, args)\n--\n\n"),
-    {nullptr, nullptr, 0, nullptr},
+    method_row<option_from_optional, S<"from_optional($cls, x)">>(),
+    method_row<option_class_getitem, S<"__class_getitem__($cls, args)">>(),
+    kEndOfMethods,
 };
 
-PyGetSetDef kOptionProperties[] = {
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-};
+PyGetSetDef kOptionProperties[] = {kEndOfProperties};
+
+// The class docstring is part of the published interface: kept word for word.
+using Constructor = S<"Option(*_args, **_kwargs)",
+                      "BIND: class Option(Generic[T_co])\n\nWHY: abstract base of `Some`/`Nothing`; frozen and "
+                      "subclassable so\n`isinstance(o, Option)` narrowing works exactly as against the\n"
+                      "pure-Python base.">;
 
 const PyType_Slot kOptionSlots[] = {
-    {Py_tp_new, reinterpret_cast<void*>(&option_tp_new)},
-    {0, nullptr},
+    {Py_tp_new, as_slot(&option_new)},
 };
 
 }  // namespace
 
 const ClassDef kOptionClass = {
-    "Option",
-    "ostrel.option.Option",
-    "Option(*_args, **_kwargs)\n--\n\nBIND: class Option(Generic[T_co])\n\nWHY: abstract base of "
-    "`Some`/`Nothing`; frozen and subclassable so\n`isinstance(o, Option)` narrowing works exactly as "
-    "against the\npure-Python base.",
-    Cls::count_,
-    static_cast<int>(sizeof(PyObject)),
-    Py_TPFLAGS_BASETYPE,
-    kOptionSlots,
-    kOptionMethods,
-    kOptionProperties,
-    dealloc_empty,
-    nullptr,
-    nullptr,
-    nullptr,
-    0,
+    .cls = Cls::Option,
+    .name = "Option",
+    .qualified_name = "ostrel.option.Option",
+    .doc = Constructor::doc.data(),
+    .base = kObject,
+    .layout = Layout::Empty,
+    .subclassable = true,
+    .slots = own_slots(kOptionSlots),
+    .methods = kOptionMethods,
+    .properties = kOptionProperties,
+    .attrs = {},
 };
 
 }  // namespace ostrel

@@ -1,15 +1,16 @@
-// The unwrap failure protocol, used by every raise site of both families.
+#include "module/unwrap.hpp"
+
+#include "module/companion.hpp"
 #include "module/text.hpp"
-#include "result/result.hpp"
 
 namespace ostrel {
 
 namespace {
 
-Outcome raise_with(Family family, PyObject* container, PyObject* msg) noexcept {
-  Ref cls = unwrap_error_class(family);
-  if (!cls) return Outcome::capture();
-  Ref instance = Ref::steal(PyObject_CallFunctionObjArgs(cls.get(), container, msg, nullptr));
+Outcome raise_with(Cls family, PyObject* container, PyObject* msg) noexcept {
+  Outcome cls = unwrap_error_class(family);
+  if (!cls.is_value()) return cls;
+  Ref instance = Ref::steal(PyObject_CallFunctionObjArgs(cls.peek(), container, msg, nullptr));
   if (!instance) return Outcome::capture();
   if (!PyExceptionInstance_Check(instance.get())) {
     // Raising a non-exception would corrupt the interpreter's error state.
@@ -21,11 +22,9 @@ Outcome raise_with(Family family, PyObject* container, PyObject* msg) noexcept {
 
 }  // namespace
 
-Outcome raise_unwrap(Family family, PyObject* container) noexcept {
-  return raise_with(family, container, nullptr);
-}
+Outcome raise_unwrap(Cls family, PyObject* container) noexcept { return raise_with(family, container, nullptr); }
 
-Outcome raise_unwrap(Family family, PyObject* container, std::string_view msg) noexcept {
+Outcome raise_unwrap(Cls family, PyObject* container, std::string_view msg) noexcept {
   Outcome text = exact_str(msg);
   if (!text.is_value()) return text;
   return raise_with(family, container, text.peek());
