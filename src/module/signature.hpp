@@ -28,7 +28,7 @@ namespace ostrel {
 template <std::size_t N>
 struct Literal {
   char text[N]{};
-  consteval Literal(const char (&s)[N]) noexcept {  // NOLINT(google-explicit-constructor)
+  constexpr Literal(const char (&s)[N]) noexcept {  // NOLINT(google-explicit-constructor)
     for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
   }
   constexpr std::string_view view() const noexcept { return {text, N - 1}; }
@@ -63,7 +63,7 @@ struct Decl {
   bool var_keyword = false;
 };
 
-consteval Item parse_item(std::string_view token, bool keyword_only) {
+constexpr Item parse_item(std::string_view token, bool keyword_only) {
   Item item;
   if (token == "$self" || token == "$cls") {
     item.kind = ItemKind::Receiver;
@@ -111,7 +111,7 @@ consteval Item parse_item(std::string_view token, bool keyword_only) {
   return item;
 }
 
-consteval Decl parse(std::string_view text) {
+constexpr Decl parse(std::string_view text) {
   Decl d;
   const std::size_t open = text.find('(');
   if (open == std::string_view::npos || text.back() != ')') malformed_declaration("expected name(...)");
@@ -146,7 +146,7 @@ consteval Decl parse(std::string_view text) {
   return d;
 }
 
-consteval std::size_t header_size(const Decl& d) {
+constexpr std::size_t header_size(const Decl& d) {
   std::size_t n = d.function.size() + 2 + std::string_view("\n--\n\n").size();
   for (std::size_t i = 0; i < d.n_items; ++i) {
     n += d.items[i].shown.size() + (d.items[i].optional ? 5 : 0) + (i == 0 ? 0 : 2);
@@ -165,7 +165,7 @@ struct Writer {
 
 // Header, then body, then NUL.
 template <std::size_t N>
-consteval std::array<char, N> doc(const Decl& d, std::string_view body) {
+constexpr std::array<char, N> doc(const Decl& d, std::string_view body) {
   Writer<N> w;
   w.put(d.function);
   w.put("(");
@@ -180,12 +180,12 @@ consteval std::array<char, N> doc(const Decl& d, std::string_view body) {
   return w.out;
 }
 
-consteval std::size_t full_name_size(std::string_view cls, const Decl& d) {
+constexpr std::size_t full_name_size(std::string_view cls, const Decl& d) {
   return cls.size() + 1 + (d.has_receiver ? d.function.size() : 7) + 2 + 1;
 }
 
 template <std::size_t N>
-consteval std::array<char, N> full_name(std::string_view cls, const Decl& d) {
+constexpr std::array<char, N> full_name(std::string_view cls, const Decl& d) {
   Writer<N> w;
   w.put(cls);
   w.put(".");
@@ -196,14 +196,14 @@ consteval std::array<char, N> full_name(std::string_view cls, const Decl& d) {
 }
 
 // Every name once, each followed by NUL: the function, then the parameters.
-consteval std::size_t names_size(const Decl& d) {
+constexpr std::size_t names_size(const Decl& d) {
   std::size_t n = d.function.size() + 1;
   for (std::size_t i = 0; i < d.n_items; ++i) n += d.items[i].name.size() + 1;
   return n;
 }
 
 template <std::size_t N>
-consteval std::array<char, N> names(const Decl& d) {
+constexpr std::array<char, N> names(const Decl& d) {
   Writer<N> w;
   w.put(d.function);
   w.out[w.used++] = '\0';
@@ -214,7 +214,7 @@ consteval std::array<char, N> names(const Decl& d) {
   return w.out;
 }
 
-consteval int count(const Decl& d, bool keyword_only) {
+constexpr int count(const Decl& d, bool keyword_only) {
   int n = 0;
   for (std::size_t i = 0; i < d.n_items; ++i) {
     n += d.items[i].kind == ItemKind::Parameter && d.items[i].keyword_only == keyword_only;
@@ -222,7 +222,7 @@ consteval int count(const Decl& d, bool keyword_only) {
   return n;
 }
 
-consteval int count_required_positional(const Decl& d) {
+constexpr int count_required_positional(const Decl& d) {
   int n = 0;
   for (std::size_t i = 0; i < d.n_items; ++i) {
     const Item& item = d.items[i];
@@ -236,7 +236,7 @@ consteval int count_required_positional(const Decl& d) {
 // The binder's table of the positional or the keyword-only parameters; each
 // name points into `names`, where it is NUL-terminated.
 template <std::size_t N>
-consteval std::array<Param, N> params(const Decl& d, const char* names, bool keyword_only) {
+constexpr std::array<Param, N> params(const Decl& d, const char* names, bool keyword_only) {
   std::array<Param, N> out{};
   std::size_t k = 0;
   std::size_t offset = d.function.size() + 1;

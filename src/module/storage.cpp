@@ -33,16 +33,34 @@ bool permitted(PyTypeObject* type) noexcept {
   return false;
 }
 
+// Freed Some, Ok and Err instances, kept per class for reuse, as CPython
+// keeps its tuples and floats: a freed instance is untracked and holds
+// nothing (its fields were released), so one taken from here is
+// indistinguishable from fresh memory.
+constexpr int kFreeListSize = 64;
+struct FreeList {
+  PyObject* items[kFreeListSize];
+  int n;
+};
+FreeList g_free[kClassCount];
+
 // tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet tracked,
 // its fields null until the construction path stores them.
-template <class Storage>
+template <Cls C, class Storage>
 PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
-  auto* self = reinterpret_cast<Storage*>(_PyObject_GC_New(type));
-  if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
+  FreeList& free = g_free[static_cast<std::size_t>(C)];
+  PyObject* self = nullptr;
+  if (OSTREL_LIKELY(free.n > 0)) {
+    self = free.items[--free.n];
+    PyObject_Init(self, type);
+  } else {
+    self = reinterpret_cast<PyObject*>(_PyObject_GC_New(type));
+    if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
+  }
   auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
   for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
-  return reinterpret_cast<PyObject*>(self);
+  return self;
 }
 
 // tp_alloc of Nothing: the one instance is made by nothing() alone.
@@ -59,11 +77,24 @@ void free_instance(PyObject* self) noexcept {
   Py_DECREF(type);
 }
 
-// The same for Some, Ok and Err: final classes with the GC flag, whose tp_free
-// is PyObject_GC_Del, called directly on this hot path.
+// The same for Some, Ok and Err, which are final classes with the GC flag:
+// an untracked instance whose fields are released goes to its class's free
+// list, or, when that is full, to PyObject_GC_Del (their tp_free).
 void free_variant(PyObject* self) noexcept {
   PyTypeObject* type = Py_TYPE(self);
-  PyObject_GC_Del(self);
+  FreeList* free = nullptr;
+  if (type == detail::g_complete[static_cast<std::size_t>(Cls::Ok)]) {
+    free = &g_free[static_cast<std::size_t>(Cls::Ok)];
+  } else if (type == detail::g_complete[static_cast<std::size_t>(Cls::Err)]) {
+    free = &g_free[static_cast<std::size_t>(Cls::Err)];
+  } else {
+    free = &g_free[static_cast<std::size_t>(Cls::Some)];
+  }
+  if (OSTREL_LIKELY(free->n < kFreeListSize)) {
+    free->items[free->n++] = self;
+  } else {
+    PyObject_GC_Del(self);
+  }
   Py_DECREF(type);
 }
 
@@ -134,12 +165,14 @@ int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
 
 }  // namespace
 
-Allocation allocation(Layout layout) noexcept {
+Allocation allocation(Cls cls, Layout layout) noexcept {
   switch (layout) {
     case Layout::Value:
-      return {static_cast<int>(sizeof(ValueObject)), Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value, alloc_variant<ValueObject>};
+      return {static_cast<int>(sizeof(ValueObject)), Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value,
+              cls == Cls::Ok ? alloc_variant<Cls::Ok, ValueObject> : alloc_variant<Cls::Some, ValueObject>};
     case Layout::Err:
-      return {static_cast<int>(sizeof(ErrObject)), Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err, alloc_variant<ErrObject>};
+      return {static_cast<int>(sizeof(ErrObject)), Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
+              alloc_variant<Cls::Err, ErrObject>};
     case Layout::Singleton:
       return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, alloc_nothing};
     case Layout::Empty:

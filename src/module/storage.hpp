@@ -8,7 +8,8 @@
 // fields are unset. Instances take part in the cyclic garbage collector only
 // when something they hold could close a cycle, and are released
 // iteratively, so that dropping a long chain of nested values cannot
-// overflow the C stack.
+// overflow the C stack. Freed instances of Some, Ok and Err are kept in a
+// small free list per class and reused by the allocator.
 #pragma once
 
 #include "module/once.hpp"
@@ -40,7 +41,7 @@ struct Allocation {
   traverseproc traverse;  // null for classes without the GC flag
   allocfunc alloc;        // null to inherit object's
 };
-Allocation allocation(Layout layout) noexcept;
+Allocation allocation(Cls cls, Layout layout) noexcept;
 
 namespace detail {
 extern OnceCell g_empty_tuple;

@@ -55,7 +55,7 @@ Outcome create(const ClassDef& def) {
     if (!b.is_value()) return b;
     base = b.take();
   }
-  const Allocation a = allocation(def.layout);
+  const Allocation a = allocation(def.cls, def.layout);
   std::array<PyType_Slot, kMaxOwnSlots + kBuilderSlots> slots{};
   std::size_t n = 0;
   if (def.doc != nullptr && def.doc[0] != '\0') slots[n++] = {Py_tp_doc, const_cast<char*>(def.doc)};
