@@ -42,6 +42,18 @@ void malformed_declaration(const char* why);
 
 inline constexpr std::size_t kMaxItems = 8;
 
+// Index of the first `what` in `text` at or after `from`, or npos. Written
+// out by hand: the standard search compares pointers in a way some compilers
+// will not evaluate at compile time under sanitizers.
+constexpr std::size_t index_of(std::string_view text, std::string_view what, std::size_t from = 0) {
+  for (std::size_t i = from; i + what.size() <= text.size(); ++i) {
+    bool same = true;
+    for (std::size_t k = 0; k < what.size() && same; ++k) same = text[i + k] == what[k];
+    if (same) return i;
+  }
+  return std::string_view::npos;
+}
+
 enum class ItemKind : unsigned char { Receiver, KeywordMarker, VarPositional, VarKeyword, Parameter };
 
 struct Item {
@@ -75,13 +87,13 @@ constexpr Item parse_item(std::string_view token, bool keyword_only) {
     item.shown = token;
     return item;
   }
-  if (token.starts_with("**")) {
+  if (index_of(token, "**") == 0) {
     item.kind = ItemKind::VarKeyword;
     item.name = token.substr(2);
     item.shown = token;
     return item;
   }
-  if (token.starts_with("*")) {
+  if (index_of(token, "*") == 0) {
     item.kind = ItemKind::VarPositional;
     item.name = token.substr(1);
     item.shown = token;
@@ -89,13 +101,13 @@ constexpr Item parse_item(std::string_view token, bool keyword_only) {
   }
   item.keyword_only = keyword_only;
   std::string_view rest = token;
-  const std::size_t eq = rest.find('=');
+  const std::size_t eq = index_of(rest, "=");
   if (eq != std::string_view::npos) {
     if (rest.substr(eq) != "=None") malformed_declaration("only None is a default");
     item.optional = true;
     rest = rest.substr(0, eq);
   }
-  const std::size_t colon = rest.find(':');
+  const std::size_t colon = index_of(rest, ":");
   item.name = rest.substr(0, colon);
   if (colon != std::string_view::npos) {
     const std::string_view type = rest.substr(colon + 1);
@@ -113,13 +125,13 @@ constexpr Item parse_item(std::string_view token, bool keyword_only) {
 
 constexpr Decl parse(std::string_view text) {
   Decl d;
-  const std::size_t open = text.find('(');
+  const std::size_t open = index_of(text, "(");
   if (open == std::string_view::npos || text.back() != ')') malformed_declaration("expected name(...)");
   d.function = text.substr(0, open);
   std::string_view list = text.substr(open + 1, text.size() - open - 2);
   bool keyword_only = false;
   while (!list.empty()) {
-    const std::size_t comma = list.find(", ");
+    const std::size_t comma = index_of(list, ", ");
     const std::string_view token = list.substr(0, comma);
     list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 2);
     if (d.n_items == kMaxItems) malformed_declaration("too many items");
