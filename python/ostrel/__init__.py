@@ -9,6 +9,7 @@ from __future__ import annotations
 
 from ._exceptions import UnwrapError
 from ._propagate import propagate
+from ._typed import catch, from_optional, is_err, is_nothing, is_ok, is_some
 from ._version import __version__
 from .option import Nothing, Option, Some
 from .result import Err, Ok, Result
@@ -23,4 +24,10 @@ __all__ = [
     "Nothing",
     "UnwrapError",
     "propagate",
+    "is_ok",
+    "is_err",
+    "is_some",
+    "is_nothing",
+    "catch",
+    "from_optional",
 ]
