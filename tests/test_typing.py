@@ -162,3 +162,22 @@ def test_examples_in_docstrings() -> None:
     import ostrel._typed
 
     assert doctest.testmod(ostrel._typed, extraglobs=vars(ostrel)).failed == 0
+
+
+STUBS = [ROOT / "src" / "ostrel_core.pyi", *sorted((ROOT / "python" / "ostrel").glob("*.pyi"))]
+
+
+@pytest.mark.parametrize("stub", STUBS, ids=lambda p: p.name)
+def test_stubs_document_every_name(stub: Path) -> None:
+    """The stubs are the user documentation: every class, method and property has a docstring."""
+    import ast
+
+    tree = ast.parse(stub.read_text(encoding="utf-8"))
+    missing = [f"{stub.name}:{node.lineno} {node.name}" for node in ast.walk(tree)
+               if isinstance(node, (ast.ClassDef, ast.FunctionDef)) and ast.get_docstring(node) is None]
+    assert not missing, missing
+
+
+@pytest.mark.parametrize("name", [n for n in ostrel.__all__ if n != "__version__"])
+def test_public_names_are_documented(name: str) -> None:
+    assert (getattr(ostrel, name).__doc__ or "").strip()

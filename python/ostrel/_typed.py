@@ -36,8 +36,9 @@ _X = TypeVar("_X", bound=BaseException)
 def is_ok(r: Result[_T, _E]) -> TypeIs[Ok[_T]]:
     """True when ``r`` is an ``Ok``; narrows ``r`` to ``Ok[T]``, and to ``Err[E]`` otherwise.
 
-    >>> [r.value for r in (Ok(1), Err("e"), Ok(3)) if is_ok(r)]
-    [1, 3]
+    Examples:
+        >>> [r.value for r in (Ok(1), Err("e"), Ok(3)) if is_ok(r)]
+        [1, 3]
     """
     return type(r) is Ok
 
@@ -45,8 +46,9 @@ def is_ok(r: Result[_T, _E]) -> TypeIs[Ok[_T]]:
 def is_err(r: Result[_T, _E]) -> TypeIs[Err[_E]]:
     """True when ``r`` is an ``Err``; narrows ``r`` to ``Err[E]``, and to ``Ok[T]`` otherwise.
 
-    >>> [r.error for r in (Ok(1), Err("e")) if is_err(r)]
-    ['e']
+    Examples:
+        >>> [r.error for r in (Ok(1), Err("e")) if is_err(r)]
+        ['e']
     """
     return type(r) is Err
 
@@ -54,8 +56,9 @@ def is_err(r: Result[_T, _E]) -> TypeIs[Err[_E]]:
 def is_some(o: Option[_T]) -> TypeIs[Some[_T]]:
     """True when ``o`` is a ``Some``; narrows ``o`` to ``Some[T]``, and to ``Nothing`` otherwise.
 
-    >>> [o.value for o in (Some(1), Nothing()) if is_some(o)]
-    [1]
+    Examples:
+        >>> [o.value for o in (Some(1), Nothing()) if is_some(o)]
+        [1]
     """
     return type(o) is Some
 
@@ -63,8 +66,9 @@ def is_some(o: Option[_T]) -> TypeIs[Some[_T]]:
 def is_nothing(o: Option[_T]) -> TypeIs[Nothing]:
     """True when ``o`` is ``Nothing()``; narrows ``o`` to ``Nothing``, and to ``Some[T]`` otherwise.
 
-    >>> is_nothing(Nothing()), is_nothing(Some(None))
-    (True, False)
+    Examples:
+        >>> is_nothing(Nothing()), is_nothing(Some(None))
+        (True, False)
     """
     return type(o) is Nothing
 
@@ -87,10 +91,11 @@ def catch(
     Only the given exception classes are caught (``Exception`` when none are given);
     any other exception propagates unchanged. Same as ``Result.catch``.
 
-    >>> catch(lambda: int("42"), ValueError, on_error=str)
-    Ok(42)
-    >>> catch(lambda: int("x"), ValueError, on_error=lambda exc: type(exc).__name__)
-    Err('ValueError')
+    Examples:
+        >>> catch(lambda: int("42"), ValueError, on_error=str)
+        Ok(42)
+        >>> catch(lambda: int("x"), ValueError, on_error=lambda exc: type(exc).__name__)
+        Err('ValueError')
     """
     return core.Result.catch(fn_, *exceptions, on_error=on_error)
 
@@ -100,7 +105,8 @@ def from_optional(x: _T | None) -> Option[_T]:
 
     Same as ``Option.from_optional``.
 
-    >>> from_optional({"a": 1}.get("a")), from_optional({"a": 1}.get("b"))
-    (Some(1), Nothing)
+    Examples:
+        >>> from_optional({"a": 1}.get("a")), from_optional({"a": 1}.get("b"))
+        (Some(1), Nothing)
     """
     return core.Option.from_optional(x)
