@@ -3,6 +3,9 @@
 ``Ok``/``Err`` carry the outcome of an operation that can fail, ``Some``/``Nothing`` a
 value that may be absent. Errors gather context on their way up (``note``,
 ``wrap_err``, ``traced``) and are taken out only where the caller wants them.
+``is_ok``/``is_err``/``is_some``/``is_nothing`` narrow in every type checker, and
+``catch``/``from_optional`` build a result or an option from code that raises or returns
+``None``.
 """
 
 from __future__ import annotations
