@@ -113,6 +113,11 @@ def caught() -> Result[float, str]:
     return catch(lambda: 1 / 0, ZeroDivisionError, on_error=lambda e: str(e))
 
 
+def caught_either() -> Result[int, Exception]:
+    # mypy joins the two classes to Exception, pyright keeps KeyError | ValueError
+    return catch(lambda: 1, KeyError, ValueError, on_error=lambda e: e)
+
+
 def assignable() -> list[Result[int, str]]:
     return [Ok(1), Err("e"), Ok.catch(lambda: 1, on_error=str)]
 
