@@ -1,13 +1,13 @@
 """A first look at ostrel: results, error context and options."""
 
-from ostrel import Err, Nothing, Ok, Option, Result, Some, UnwrapError
+from ostrel import Err, Nothing, Ok, Option, Result, Some, UnwrapError, catch, from_optional
 
 CONFIG = {"port": "8080", "host": "example.org"}
 
 
 def lookup(key: str) -> Result[str, KeyError]:
     """Ok(value) when the key is present, Err(KeyError) when it is not."""
-    return Result.catch(lambda: CONFIG[key], KeyError, on_error=lambda e: e)
+    return catch(lambda: CONFIG[key], KeyError, on_error=lambda e: e)
 
 
 # A present key: transform the payload without unwrapping it.
@@ -25,7 +25,7 @@ except UnwrapError as exc:
     assert exc.container is failure
 
 # Options: Some(value) when present, Nothing() when absent.
-timeout: Option[str] = Option.from_optional(CONFIG.get("timeout"))
+timeout: Option[str] = from_optional(CONFIG.get("timeout"))
 print(timeout, timeout.unwrap_or("30"))  # Nothing 30
 print(Some(2).map(lambda v: v * 21), Nothing() is Nothing())  # Some(42) True
 

@@ -1,12 +1,17 @@
-"""Type stubs of the native backend of ostrel.
+"""Type stubs of the native backend of ostrel, with the user documentation of every
+class, method and property (editors show it on hover; the API reference is built from it).
 
 The classes live here; ``ostrel.result`` and ``ostrel.option`` re-export them. ``Result``
 and ``Option`` are the runtime base classes; user code annotates with the unions
 ``ostrel.Result[T, E]`` (``Ok[T] | Err[E]``) and ``ostrel.Option[T]`` (``Some[T] | Nothing``),
-on which ``match``, ``isinstance`` and the ``is_ok``/``is_some`` properties narrow.
+on which ``match``, ``isinstance`` and ``ostrel.is_ok``/``ostrel.is_some`` narrow.
 
 Each variant declares its own parameter names: a parameter that the variant binds but
 does not use starts with an underscore (``_fn``), ``fn_`` names a function that is called.
+A callback that the variant ignores is typed ``Callable[[Never], object]``: any
+one-argument function fits, and a lambda passed to a ``Result``/``Option`` union takes its
+parameter type from the variant that calls it. A new method follows the same pattern,
+with a docstring that says what it returns on each variant.
 """
 
 from collections.abc import Callable, Iterator
@@ -29,15 +34,28 @@ _X = TypeVar("_X", bound=BaseException)
 # --- Result ---------------------------------------------------------------------------
 
 class Result(Generic[_T_co, _E_co]):
-    """Abstract base of ``Ok`` and ``Err``; calling it raises ``TypeError``."""
+    """The runtime base class of ``Ok`` and ``Err``; it cannot be instantiated.
 
-    def __new__(cls, *_args: object, **_kwargs: object) -> Self: ...
-    def __class_getitem__(cls, args: object) -> GenericAlias: ...
+    Annotate with ``ostrel.Result[T, E]``, which the type checker reads as the union
+    ``Ok[T] | Err[E]``. ``isinstance(x, Result)`` tests for either variant.
+    """
+
+    def __new__(cls, *_args: object, **_kwargs: object) -> Self:
+        """Not callable: raises ``TypeError``. Build ``Ok(value)`` or ``Err(error)``."""
+    def __class_getitem__(cls, args: object) -> GenericAlias:
+        """``Result[int, str]`` at run time, a ``types.GenericAlias``; annotations use the union ``ostrel.Result``."""
     @overload
     @classmethod
     def catch(
         cls, fn_: Callable[[], _U], *, on_error: Callable[[Exception], _F]
-    ) -> Ok[_U] | Err[_F]: ...
+    ) -> Ok[_U] | Err[_F]:
+        """Call ``fn_()`` and return ``Ok`` of its result, or ``Err(on_error(exc))`` if it raises.
+
+        Only the given exception classes are caught (``Exception`` when none are given); any
+        other exception propagates unchanged. In type-checked code call ``ostrel.catch``,
+        which is this method with a type the checkers can reach:
+        ``catch(lambda: int("42"), ValueError, on_error=str) == Ok(42)``.
+        """
     @overload
     @classmethod
     def catch(
@@ -45,203 +63,404 @@ class Result(Generic[_T_co, _E_co]):
         fn_: Callable[[], _U],
         *exceptions: type[_X] | tuple[type[_X], ...],
         on_error: Callable[[_X], _F],
-    ) -> Ok[_U] | Err[_F]: ...
+    ) -> Ok[_U] | Err[_F]:
+        """Call ``fn_()`` and return ``Ok`` of its result, or ``Err(on_error(exc))`` if it raises.
+
+        Only the given exception classes are caught (``Exception`` when none are given); any
+        other exception propagates unchanged. In type-checked code call ``ostrel.catch``,
+        which is this method with a type the checkers can reach:
+        ``catch(lambda: int("42"), ValueError, on_error=str) == Ok(42)``.
+        """
 
 @final
 class Ok(Result[_T_co, Never]):
+    """The successful outcome of an operation, holding ``value``.
+
+    Methods that act on a value (``map``, ``and_then``, ``inspect``, ``unwrap``...) use it;
+    methods for errors (``map_err``, ``or_else``, ``note``...) return this ``Ok`` unchanged.
+    ``match r: case Ok(v): ...`` binds the value.
+    """
+
     __match_args__: ClassVar[tuple[Literal["value"]]]
 
-    def __new__(cls, value: _T_co) -> Self: ...
+    def __new__(cls, value: _T_co) -> Self:
+        """A successful outcome holding ``value``: ``Ok(8080)``."""
     @property
-    def value(self) -> _T_co: ...
+    def value(self) -> _T_co:
+        """The value held."""
     @property
-    def is_ok(self) -> Literal[True]: ...
+    def is_ok(self) -> Literal[True]:
+        """``True``. Prefer ``ostrel.is_ok(r)``, which narrows in every type checker."""
     @property
-    def is_err(self) -> Literal[False]: ...
+    def is_err(self) -> Literal[False]:
+        """``False``. Prefer ``ostrel.is_err(r)``, which narrows in every type checker."""
     @property
-    def ok(self) -> _T_co: ...
+    def ok(self) -> _T_co:
+        """The value; ``None`` on ``Err``."""
     @property
-    def err(self) -> None: ...
+    def err(self) -> None:
+        """``None``; the error on ``Err``."""
     @property
-    def danger_ok(self) -> _T_co: ...
+    def danger_ok(self) -> _T_co:
+        """The value, as ``unwrap()``; for hot paths that have checked the variant."""
     @property
-    def danger_err(self) -> NoReturn: ...
+    def danger_err(self) -> NoReturn:
+        """Raises ``UnwrapError``, as ``unwrap_err()``; the error on ``Err``."""
     @property
-    def notes(self) -> tuple[()]: ...
+    def notes(self) -> tuple[()]:
+        """``()``: only an ``Err`` carries notes."""
     @property
-    def trace(self) -> tuple[()]: ...
-    def is_ok_and(self, pred: Callable[[_T_co], object]) -> bool: ...
-    def is_err_and(self, _pred: object) -> Literal[False]: ...
-    def unwrap(self, *, err: object = None, note: str | None = None) -> _T_co: ...
-    def unwrap_err(self) -> NoReturn: ...
-    def unwrap_or(self, _default: object) -> _T_co: ...
-    def unwrap_or_else(self, _fn: object) -> _T_co: ...
-    def expect(self, _msg: str) -> _T_co: ...
-    def expect_err(self, msg: str) -> NoReturn: ...
-    def map(self, fn_: Callable[[_T_co], _U]) -> Ok[_U]: ...
-    def map_err(self, _fn: object) -> Self: ...
-    def and_then(self, fn_: Callable[[_T_co], _R]) -> _R: ...
-    def or_else(self, _fn: object) -> Self: ...
-    def inspect(self, fn_: Callable[[_T_co], object]) -> Self: ...
-    def inspect_err(self, _fn: object) -> Self: ...
-    def fold(self, on_ok: Callable[[_T_co], _R], _on_err: object) -> _R: ...
-    def to_option(self) -> Some[_T_co]: ...
-    def note(self, _msg: str) -> Self: ...
-    def wrap_err(self, _err: object) -> Self: ...
-    def traced(self, _site: str) -> Self: ...
-    def swap_err(self, _err: object) -> Self: ...
-    def swap_ok(self, _ok: object) -> NoReturn: ...
-    def __reduce__(self) -> tuple[type[Ok[_T_co]], tuple[_T_co]]: ...
-    def __copy__(self) -> Self: ...
-    def __deepcopy__(self, memo: Any) -> Self: ...
-    def __or__(self, fn_: Callable[[_T_co], _U], /) -> Ok[_U]: ...
-    def __rshift__(self, fn_: Callable[[_T_co], _R], /) -> _R: ...
-    def __ror__(self, value: Never, /) -> NoReturn: ...
-    def __rrshift__(self, value: Never, /) -> NoReturn: ...
-    def __iter__(self) -> Iterator[_T_co]: ...
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
-    def __hash__(self) -> int: ...
+    def trace(self) -> tuple[()]:
+        """``()``: only an ``Err`` carries a trace."""
+    def is_ok_and(self, pred: Callable[[_T_co], object]) -> bool:
+        """``True`` if ``pred(value)`` is true, else ``False``; always ``False`` on ``Err``."""
+    def is_err_and(self, _pred: Callable[[Never], object]) -> Literal[False]:
+        """``False``, without calling ``_pred``; on ``Err`` it tests the error."""
+    def unwrap(self, *, err: object = None, note: str | None = None) -> _T_co:
+        """The value. On ``Err`` it raises ``UnwrapError``; ``err`` and ``note`` (ignored here)
+        then shape the ``Err`` it reports.
+        """
+    def unwrap_err(self) -> NoReturn:
+        """Raises ``UnwrapError`` whose ``container`` is this ``Ok``; on ``Err`` it returns the error."""
+    def unwrap_or(self, _default: object) -> _T_co:
+        """The value; ``_default`` is returned only by ``Err``."""
+    def unwrap_or_else(self, _fn: Callable[[Never], object]) -> _T_co:
+        """The value, without calling ``_fn``; on ``Err`` it returns ``fn_(error)``."""
+    def expect(self, _msg: str) -> _T_co:
+        """The value; on ``Err`` it raises ``UnwrapError`` with the message ``_msg``."""
+    def expect_err(self, msg: str) -> NoReturn:
+        """Raises ``UnwrapError`` with the message ``msg``; on ``Err`` it returns the error."""
+    def map(self, fn_: Callable[[_T_co], _U]) -> Ok[_U]:
+        """``Ok(fn_(value))``; an ``Err`` is returned unchanged. ``Ok(2).map(str) == Ok("2")``."""
+    def map_err(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Ok`` itself, without calling ``_fn``; on ``Err`` it maps the error."""
+    def and_then(self, fn_: Callable[[_T_co], _R]) -> _R:
+        """``fn_(value)``, usually another result, returned as it is; an ``Err`` is returned
+        unchanged. Chains steps that can fail: ``parse(text).and_then(check_range)``.
+        """
+    def or_else(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Ok`` itself, without calling ``_fn``; on ``Err`` it returns ``fn_(error)``."""
+    def inspect(self, fn_: Callable[[_T_co], object]) -> Self:
+        """Calls ``fn_(value)`` for its side effect and returns this ``Ok``; ``Err`` calls nothing."""
+    def inspect_err(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Ok``, without calling ``_fn``; on ``Err`` it calls ``fn_(error)``."""
+    def fold(self, on_ok: Callable[[_T_co], _R], _on_err: Callable[[Never], object]) -> _R:
+        """``on_ok(value)``; on ``Err`` it is ``on_err(error)``. ``r.fold(str, repr)`` is a ``str`` either way."""
+    def to_option(self) -> Some[_T_co]:
+        """``Some(value)``; ``Nothing()`` on ``Err``."""
+    def note(self, _msg: str) -> Self:
+        """This ``Ok`` itself: only an ``Err`` gathers notes, so success paths pay nothing."""
+    def wrap_err(self, _err: object) -> Self:
+        """This ``Ok`` itself; on ``Err`` it replaces the error and keeps the old one as a note."""
+    def traced(self, _site: str) -> Self:
+        """This ``Ok`` itself; on ``Err`` it appends ``site`` to the trace."""
+    def swap_err(self, _err: object) -> Self:
+        """This ``Ok`` itself; on ``Err`` it raises ``UnwrapError``."""
+    def swap_ok(self, _ok: object) -> NoReturn:
+        """Raises ``UnwrapError`` whose ``container`` is this ``Ok``; on ``Err`` it returns the ``Err``."""
+    def __reduce__(self) -> tuple[type[Ok[_T_co]], tuple[_T_co]]:
+        """Pickles as ``(Ok, (value,))``."""
+    def __copy__(self) -> Self:
+        """This ``Ok`` itself: it is immutable."""
+    def __deepcopy__(self, memo: Any) -> Self:
+        """A new ``Ok`` holding a deep copy of the value."""
+    def __or__(self, fn_: Callable[[_T_co], _U], /) -> Ok[_U]:
+        """``ok | fn_`` is ``ok.map(fn_)``."""
+    def __rshift__(self, fn_: Callable[[_T_co], _R], /) -> _R:
+        """``ok >> fn_`` is ``ok.and_then(fn_)``."""
+    def __ror__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f | ok`` raises ``TypeError``."""
+    def __rrshift__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f >> ok`` raises ``TypeError``."""
+    def __iter__(self) -> Iterator[_T_co]:
+        """Yields the value once: ``list(Ok(3)) == [3]``."""
+    def __eq__(self, other: object, /) -> bool:
+        """Equal to an ``Ok`` with an equal value."""
+    def __ne__(self, other: object, /) -> bool:
+        """The negation of ``==``."""
+    def __hash__(self) -> int:
+        """``hash((0, value))``; raises ``TypeError`` if the value is unhashable."""
 
 @final
 class Err(Result[Never, _E_co]):
+    """The failed outcome of an operation, holding ``error``, with the ``notes`` and ``trace``
+    gathered on its way up.
+
+    Methods for errors (``map_err``, ``or_else``, ``note``, ``wrap_err``, ``traced``...) act
+    on it; methods that act on a value return this ``Err`` unchanged, and ``unwrap`` raises
+    ``UnwrapError``. ``match r: case Err(e): ...`` binds the error.
+    """
+
     __match_args__: ClassVar[tuple[Literal["error"]]]
 
-    def __new__(cls, error: _E_co) -> Self: ...
+    def __new__(cls, error: _E_co) -> Self:
+        """A failure holding ``error``, with no notes and an empty trace: ``Err("not a number")``."""
     @property
-    def error(self) -> _E_co: ...
+    def error(self) -> _E_co:
+        """The error held."""
     @property
-    def notes(self) -> tuple[str, ...]: ...
+    def notes(self) -> tuple[str, ...]:
+        """The notes added by ``note`` and ``wrap_err``, oldest first."""
     @property
-    def trace(self) -> tuple[str, ...]: ...
+    def trace(self) -> tuple[str, ...]:
+        """The sites added by ``traced`` and ``propagate``, innermost first."""
     @property
-    def is_ok(self) -> Literal[False]: ...
+    def is_ok(self) -> Literal[False]:
+        """``False``. Prefer ``ostrel.is_ok(r)``, which narrows in every type checker."""
     @property
-    def is_err(self) -> Literal[True]: ...
+    def is_err(self) -> Literal[True]:
+        """``True``. Prefer ``ostrel.is_err(r)``, which narrows in every type checker."""
     @property
-    def ok(self) -> None: ...
+    def ok(self) -> None:
+        """``None``; the value on ``Ok``."""
     @property
-    def err(self) -> _E_co: ...
+    def err(self) -> _E_co:
+        """The error; ``None`` on ``Ok``."""
     @property
-    def danger_ok(self) -> NoReturn: ...
+    def danger_ok(self) -> NoReturn:
+        """Raises ``UnwrapError``, as ``unwrap()``; the value on ``Ok``."""
     @property
-    def danger_err(self) -> _E_co: ...
-    def is_ok_and(self, _pred: object) -> Literal[False]: ...
-    def is_err_and(self, pred: Callable[[_E_co], object]) -> bool: ...
-    def unwrap(self, *, err: object = None, note: str | None = None) -> NoReturn: ...
-    def unwrap_err(self) -> _E_co: ...
-    def unwrap_or(self, default: _U) -> _U: ...
-    def unwrap_or_else(self, fn_: Callable[[_E_co], _U]) -> _U: ...
-    def expect(self, msg: str) -> NoReturn: ...
-    def expect_err(self, _msg: str) -> _E_co: ...
-    def map(self, _fn: object) -> Self: ...
-    def map_err(self, fn_: Callable[[_E_co], _F]) -> Err[_F]: ...
-    def and_then(self, _fn: object) -> Self: ...
-    def or_else(self, fn_: Callable[[_E_co], _R]) -> _R: ...
-    def inspect(self, _fn: object) -> Self: ...
-    def inspect_err(self, fn_: Callable[[_E_co], object]) -> Self: ...
-    def fold(self, _on_ok: object, on_err: Callable[[_E_co], _R]) -> _R: ...
-    def to_option(self) -> Nothing: ...
-    def note(self, msg: str) -> Self: ...
-    def wrap_err(self, err: _F) -> Err[_F]: ...
-    def traced(self, site: str) -> Self: ...
-    def _with_meta(self, notes: tuple[str, ...], trace: tuple[str, ...] | None = None) -> Self: ...
-    def swap_err(self, _err: object) -> NoReturn: ...
-    def swap_ok(self, _ok: object) -> Self: ...
+    def danger_err(self) -> _E_co:
+        """The error, as ``unwrap_err()``; for hot paths that have checked the variant."""
+    def is_ok_and(self, _pred: Callable[[Never], object]) -> Literal[False]:
+        """``False``, without calling ``_pred``; on ``Ok`` it tests the value."""
+    def is_err_and(self, pred: Callable[[_E_co], object]) -> bool:
+        """``True`` if ``pred(error)`` is true, else ``False``; always ``False`` on ``Ok``."""
+    def unwrap(self, *, err: object = None, note: str | None = None) -> NoReturn:
+        """Raises ``UnwrapError``; on ``Ok`` it returns the value.
+
+        The exception's ``container`` is this ``Err``, or, when given, ``self.wrap_err(err)``
+        and then ``.note(note)``: ``r.unwrap(err="bad config", note="reading PORT")``.
+        """
+    def unwrap_err(self) -> _E_co:
+        """The error; on ``Ok`` it raises ``UnwrapError``."""
+    def unwrap_or(self, default: _U) -> _U:
+        """``default``, the very object passed; the value on ``Ok``."""
+    def unwrap_or_else(self, fn_: Callable[[_E_co], _U]) -> _U:
+        """``fn_(error)``; the value on ``Ok``. ``r.unwrap_or_else(len)``."""
+    def expect(self, msg: str) -> NoReturn:
+        """Raises ``UnwrapError`` with the message ``msg``; on ``Ok`` it returns the value."""
+    def expect_err(self, _msg: str) -> _E_co:
+        """The error; on ``Ok`` it raises ``UnwrapError`` with the message ``_msg``."""
+    def map(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Err`` itself, without calling ``_fn``; on ``Ok`` it maps the value."""
+    def map_err(self, fn_: Callable[[_E_co], _F]) -> Err[_F]:
+        """``Err(fn_(error))`` with this ``Err``'s notes and trace; an ``Ok`` is returned unchanged."""
+    def and_then(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Err`` itself, without calling ``_fn``; on ``Ok`` it returns ``fn_(value)``."""
+    def or_else(self, fn_: Callable[[_E_co], _R]) -> _R:
+        """``fn_(error)``, usually a result (a recovery), returned as it is; an ``Ok`` is returned unchanged."""
+    def inspect(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Err``, without calling ``_fn``; on ``Ok`` it calls ``fn_(value)``."""
+    def inspect_err(self, fn_: Callable[[_E_co], object]) -> Self:
+        """Calls ``fn_(error)`` for its side effect and returns this ``Err``; ``Ok`` calls nothing."""
+    def fold(self, _on_ok: Callable[[Never], object], on_err: Callable[[_E_co], _R]) -> _R:
+        """``on_err(error)``; on ``Ok`` it is ``on_ok(value)``."""
+    def to_option(self) -> Nothing:
+        """``Nothing()``; ``Some(value)`` on ``Ok``."""
+    def note(self, msg: str) -> Self:
+        """A new ``Err`` with ``msg`` added to its notes; ``Ok`` returns itself.
+        ``Err("x").note("loading config")`` reads ``Err(x; note: loading config)``.
+        """
+    def wrap_err(self, err: _F) -> Err[_F]:
+        """A new ``Err`` holding ``err``, whose notes end with "caused by" and the old error's
+        ``repr``; the trace is kept. ``Ok`` returns itself.
+        """
+    def traced(self, site: str) -> Self:
+        """A new ``Err`` with ``site`` appended to its trace; ``Ok`` returns itself."""
+    def _with_meta(self, notes: tuple[str, ...], trace: tuple[str, ...] | None = None) -> Self:
+        """A new ``Err`` with the same error and the given notes and trace (used by unpickling)."""
+    def swap_err(self, _err: object) -> NoReturn:
+        """Raises ``UnwrapError`` whose ``container`` is this ``Err``; on ``Ok`` it returns the ``Ok``."""
+    def swap_ok(self, _ok: object) -> Self:
+        """This ``Err`` itself; on ``Ok`` it raises ``UnwrapError``."""
     def __reduce__(
         self,
-    ) -> tuple[Callable[..., Err[_E_co]], tuple[_E_co, tuple[str, ...], tuple[str, ...]]]: ...
-    def __copy__(self) -> Self: ...
-    def __deepcopy__(self, memo: Any) -> Self: ...
-    def __or__(self, _fn: object, /) -> Self: ...
-    def __rshift__(self, _fn: object, /) -> Self: ...
-    def __ror__(self, value: Never, /) -> NoReturn: ...
-    def __rrshift__(self, value: Never, /) -> NoReturn: ...
-    def __iter__(self) -> Iterator[Never]: ...
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
-    def __hash__(self) -> int: ...
+    ) -> tuple[Callable[..., Err[_E_co]], tuple[_E_co, tuple[str, ...], tuple[str, ...]]]:
+        """Pickles with its notes and trace, through ``ostrel.result._rebuild_err``."""
+    def __copy__(self) -> Self:
+        """This ``Err`` itself: it is immutable."""
+    def __deepcopy__(self, memo: Any) -> Self:
+        """A new ``Err`` holding a deep copy of the error, with the same notes and trace."""
+    def __or__(self, _fn: Callable[[Never], object], /) -> Self:
+        """``err | f`` is this ``Err``, as ``err.map(f)``."""
+    def __rshift__(self, _fn: Callable[[Never], object], /) -> Self:
+        """``err >> f`` is this ``Err``, as ``err.and_then(f)``."""
+    def __ror__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f | err`` raises ``TypeError``."""
+    def __rrshift__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f >> err`` raises ``TypeError``."""
+    def __iter__(self) -> Iterator[Never]:
+        """Yields nothing: ``list(Err("e")) == []``."""
+    def __eq__(self, other: object, /) -> bool:
+        """Equal to an ``Err`` with an equal error; notes and trace play no part."""
+    def __ne__(self, other: object, /) -> bool:
+        """The negation of ``==``."""
+    def __hash__(self) -> int:
+        """``hash((1, error))``; raises ``TypeError`` if the error is unhashable."""
 
 # --- Option ---------------------------------------------------------------------------
 
 class Option(Generic[_T_co]):
-    """Abstract base of ``Some`` and ``Nothing``; calling it raises ``TypeError``."""
+    """The runtime base class of ``Some`` and ``Nothing``; it cannot be instantiated.
 
-    def __new__(cls, *_args: object, **_kwargs: object) -> Self: ...
-    def __class_getitem__(cls, args: object) -> GenericAlias: ...
+    Annotate with ``ostrel.Option[T]``, which the type checker reads as the union
+    ``Some[T] | Nothing``. ``isinstance(x, Option)`` tests for either variant.
+    """
+
+    def __new__(cls, *_args: object, **_kwargs: object) -> Self:
+        """Not callable: raises ``TypeError``. Build ``Some(value)`` or ``Nothing()``."""
+    def __class_getitem__(cls, args: object) -> GenericAlias:
+        """``Option[int]`` at run time, a ``types.GenericAlias``; annotations use the union ``ostrel.Option``."""
     @classmethod
-    def from_optional(cls, x: _U | None) -> Some[_U] | Nothing: ...
+    def from_optional(cls, x: _U | None) -> Some[_U] | Nothing:
+        """``Nothing()`` when ``x is None``, ``Some(x)`` for any other value (``0`` and ``""`` too).
+
+        In type-checked code call ``ostrel.from_optional``, which is this method with a type the
+        checkers can reach.
+        """
 
 @final
 class Some(Option[_T_co]):
+    """A present value, held in ``value``.
+
+    ``map``, ``and_then``, ``filter`` and ``unwrap`` use it; ``or_else`` and ``unwrap_or``
+    return it unchanged. ``match o: case Some(v): ...`` binds the value.
+    """
+
     __match_args__: ClassVar[tuple[Literal["value"]]]
 
-    def __new__(cls, value: _T_co) -> Self: ...
+    def __new__(cls, value: _T_co) -> Self:
+        """A present value: ``Some(42)``. ``Some(None)`` is present too."""
     @property
-    def value(self) -> _T_co: ...
+    def value(self) -> _T_co:
+        """The value held."""
     @property
-    def is_some(self) -> Literal[True]: ...
+    def is_some(self) -> Literal[True]:
+        """``True``. Prefer ``ostrel.is_some(o)``, which narrows in every type checker."""
     @property
-    def is_nothing(self) -> Literal[False]: ...
+    def is_nothing(self) -> Literal[False]:
+        """``False``. Prefer ``ostrel.is_nothing(o)``, which narrows in every type checker."""
     @property
-    def some(self) -> _T_co: ...
+    def some(self) -> _T_co:
+        """The value; ``None`` on ``Nothing``."""
     @property
-    def danger_some(self) -> _T_co: ...
-    def unwrap(self, *, err: object = None, note: str | None = None) -> _T_co: ...
-    def unwrap_or(self, _default: object) -> _T_co: ...
-    def unwrap_or_else(self, _fn: object) -> _T_co: ...
-    def expect(self, _msg: str) -> _T_co: ...
-    def map(self, fn_: Callable[[_T_co], _U]) -> Some[_U]: ...
-    def and_then(self, fn_: Callable[[_T_co], _R]) -> _R: ...
-    def or_else(self, _fn: object) -> Self: ...
-    def inspect(self, fn_: Callable[[_T_co], object]) -> Self: ...
-    def filter(self, pred: Callable[[_T_co], object]) -> Some[_T_co] | Nothing: ...
-    def ok_or(self, _err: object) -> Ok[_T_co]: ...
-    def ok_or_else(self, _fn: object) -> Ok[_T_co]: ...
-    def __reduce__(self) -> tuple[type[Some[_T_co]], tuple[_T_co]]: ...
-    def __copy__(self) -> Self: ...
-    def __deepcopy__(self, memo: Any) -> Self: ...
-    def __or__(self, fn_: Callable[[_T_co], _U], /) -> Some[_U]: ...
-    def __rshift__(self, fn_: Callable[[_T_co], _R], /) -> _R: ...
-    def __ror__(self, value: Never, /) -> NoReturn: ...
-    def __rrshift__(self, value: Never, /) -> NoReturn: ...
-    def __iter__(self) -> Iterator[_T_co]: ...
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
-    def __hash__(self) -> int: ...
+    def danger_some(self) -> _T_co:
+        """The value, as ``unwrap()``; for hot paths that have checked the variant."""
+    def unwrap(self, *, err: object = None, note: str | None = None) -> _T_co:
+        """The value; ``err`` and ``note`` are ignored. On ``Nothing`` it raises ``UnwrapError``."""
+    def unwrap_or(self, _default: object) -> _T_co:
+        """The value; ``_default`` is returned only by ``Nothing``."""
+    def unwrap_or_else(self, _fn: Callable[[], object]) -> _T_co:
+        """The value, without calling ``_fn``; on ``Nothing`` it returns ``fn_()``."""
+    def expect(self, _msg: str) -> _T_co:
+        """The value; on ``Nothing`` it raises ``UnwrapError`` with the message ``_msg``."""
+    def map(self, fn_: Callable[[_T_co], _U]) -> Some[_U]:
+        """``Some(fn_(value))``; ``Nothing`` is returned unchanged. ``Some(2).map(str) == Some("2")``."""
+    def and_then(self, fn_: Callable[[_T_co], _R]) -> _R:
+        """``fn_(value)``, usually another option, returned as it is; ``Nothing`` is returned unchanged."""
+    def or_else(self, _fn: Callable[[], object]) -> Self:
+        """This ``Some`` itself, without calling ``_fn``; on ``Nothing`` it returns ``fn_()``."""
+    def inspect(self, fn_: Callable[[_T_co], object]) -> Self:
+        """Calls ``fn_(value)`` for its side effect and returns this ``Some``; ``Nothing`` calls nothing."""
+    def filter(self, pred: Callable[[_T_co], object]) -> Some[_T_co] | Nothing:
+        """This ``Some`` if ``pred(value)`` is true, else ``Nothing()``. ``Some(4).filter(lambda v: v > 5)`` is ``Nothing()``."""
+    def ok_or(self, _err: object) -> Ok[_T_co]:
+        """``Ok(value)``; ``Nothing`` gives ``Err(err)``."""
+    def ok_or_else(self, _fn: Callable[[], object]) -> Ok[_T_co]:
+        """``Ok(value)``, without calling ``_fn``; ``Nothing`` gives ``Err(fn_())``."""
+    def __reduce__(self) -> tuple[type[Some[_T_co]], tuple[_T_co]]:
+        """Pickles as ``(Some, (value,))``."""
+    def __copy__(self) -> Self:
+        """This ``Some`` itself: it is immutable."""
+    def __deepcopy__(self, memo: Any) -> Self:
+        """A new ``Some`` holding a deep copy of the value."""
+    def __or__(self, fn_: Callable[[_T_co], _U], /) -> Some[_U]:
+        """``some | fn_`` is ``some.map(fn_)``."""
+    def __rshift__(self, fn_: Callable[[_T_co], _R], /) -> _R:
+        """``some >> fn_`` is ``some.and_then(fn_)``."""
+    def __ror__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f | some`` raises ``TypeError``."""
+    def __rrshift__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f >> some`` raises ``TypeError``."""
+    def __iter__(self) -> Iterator[_T_co]:
+        """Yields the value once: ``list(Some(3)) == [3]``."""
+    def __eq__(self, other: object, /) -> bool:
+        """Equal to a ``Some`` with an equal value."""
+    def __ne__(self, other: object, /) -> bool:
+        """The negation of ``==``."""
+    def __hash__(self) -> int:
+        """``hash((0, value))``; raises ``TypeError`` if the value is unhashable."""
 
 @final
 class Nothing(Option[Never]):
+    """The absent value: one shared instance, ``Nothing()``.
+
+    Methods that act on a value return it unchanged; ``unwrap`` raises ``UnwrapError`` and
+    ``unwrap_or``/``or_else``/``ok_or`` supply the fallback. ``match o: case Nothing(): ...``.
+    """
+
     __match_args__: ClassVar[tuple[()]]
 
-    def __new__(cls, *_args: object, **_kwargs: object) -> Self: ...
+    def __new__(cls, *_args: object, **_kwargs: object) -> Self:
+        """The one shared ``Nothing`` instance; arguments are ignored: ``Nothing() is Nothing()``."""
     @property
-    def is_some(self) -> Literal[False]: ...
+    def is_some(self) -> Literal[False]:
+        """``False``. Prefer ``ostrel.is_some(o)``, which narrows in every type checker."""
     @property
-    def is_nothing(self) -> Literal[True]: ...
+    def is_nothing(self) -> Literal[True]:
+        """``True``. Prefer ``ostrel.is_nothing(o)``, which narrows in every type checker."""
     @property
-    def some(self) -> None: ...
+    def some(self) -> None:
+        """``None``; the value on ``Some``."""
     @property
-    def danger_some(self) -> NoReturn: ...
-    def unwrap(self, *, err: object = None, note: str | None = None) -> NoReturn: ...
-    def unwrap_or(self, default: _U) -> _U: ...
-    def unwrap_or_else(self, fn_: Callable[[], _U]) -> _U: ...
-    def expect(self, msg: str) -> NoReturn: ...
-    def inspect(self, _fn: object) -> Self: ...
-    def map(self, _fn: object) -> Self: ...
-    def and_then(self, _fn: object) -> Self: ...
-    def or_else(self, fn_: Callable[[], _R]) -> _R: ...
-    def filter(self, _pred: object) -> Self: ...
-    def ok_or(self, err: _F) -> Err[_F]: ...
-    def ok_or_else(self, fn_: Callable[[], _F]) -> Err[_F]: ...
-    def __reduce__(self) -> tuple[type[Nothing], tuple[()]]: ...
-    def __copy__(self) -> Self: ...
-    def __deepcopy__(self, _memo: Any) -> Self: ...
-    def __or__(self, _fn: object, /) -> Self: ...
-    def __rshift__(self, _fn: object, /) -> Self: ...
-    def __ror__(self, value: Never, /) -> NoReturn: ...
-    def __rrshift__(self, value: Never, /) -> NoReturn: ...
-    def __iter__(self) -> Iterator[Never]: ...
-    def __eq__(self, other: object, /) -> bool: ...
-    def __ne__(self, other: object, /) -> bool: ...
-    def __hash__(self) -> int: ...
+    def danger_some(self) -> NoReturn:
+        """Raises ``UnwrapError``, as ``unwrap()``; the value on ``Some``."""
+    def unwrap(self, *, err: object = None, note: str | None = None) -> NoReturn:
+        """Raises ``UnwrapError``; on ``Some`` it returns the value.
+
+        With ``err``, the exception's ``container`` is ``Err(err)`` (and ``.note(note)`` when
+        ``note`` is given too); ``note`` without ``err`` raises ``TypeError``.
+        """
+    def unwrap_or(self, default: _U) -> _U:
+        """``default``, the very object passed; the value on ``Some``."""
+    def unwrap_or_else(self, fn_: Callable[[], _U]) -> _U:
+        """``fn_()``, called with no arguments; the value on ``Some``."""
+    def expect(self, msg: str) -> NoReturn:
+        """Raises ``UnwrapError`` with the message ``msg``; on ``Some`` it returns the value."""
+    def inspect(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Nothing``, without calling ``_fn``; on ``Some`` it calls ``fn_(value)``."""
+    def map(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Nothing``, without calling ``_fn``; on ``Some`` it maps the value."""
+    def and_then(self, _fn: Callable[[Never], object]) -> Self:
+        """This ``Nothing``, without calling ``_fn``; on ``Some`` it returns ``fn_(value)``."""
+    def or_else(self, fn_: Callable[[], _R]) -> _R:
+        """``fn_()``, usually an option (a fallback), returned as it is; a ``Some`` is returned unchanged."""
+    def filter(self, _pred: Callable[[Never], object]) -> Self:
+        """This ``Nothing``, without calling ``_pred``; on ``Some`` it tests the value."""
+    def ok_or(self, err: _F) -> Err[_F]:
+        """``Err(err)``; ``Some`` gives ``Ok(value)``."""
+    def ok_or_else(self, fn_: Callable[[], _F]) -> Err[_F]:
+        """``Err(fn_())``; ``Some`` gives ``Ok(value)`` without calling it."""
+    def __reduce__(self) -> tuple[type[Nothing], tuple[()]]:
+        """Pickles as ``(Nothing, ())``, which unpickles to the shared instance."""
+    def __copy__(self) -> Self:
+        """This ``Nothing`` itself."""
+    def __deepcopy__(self, _memo: Any) -> Self:
+        """This ``Nothing`` itself."""
+    def __or__(self, _fn: Callable[[Never], object], /) -> Self:
+        """``nothing | f`` is this ``Nothing``, as ``nothing.map(f)``."""
+    def __rshift__(self, _fn: Callable[[Never], object], /) -> Self:
+        """``nothing >> f`` is this ``Nothing``, as ``nothing.and_then(f)``."""
+    def __ror__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f | nothing`` raises ``TypeError``."""
+    def __rrshift__(self, value: Never, /) -> NoReturn:
+        """Not supported: ``f >> nothing`` raises ``TypeError``."""
+    def __iter__(self) -> Iterator[Never]:
+        """Yields nothing: ``list(Nothing()) == []``."""
+    def __eq__(self, other: object, /) -> bool:
+        """Equal only to ``Nothing()``."""
+    def __ne__(self, other: object, /) -> bool:
+        """The negation of ``==``."""
+    def __hash__(self) -> int:
+        """A constant."""

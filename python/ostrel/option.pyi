@@ -1,7 +1,7 @@
 """Option values: ``Some(value)`` when present, ``Nothing()`` when absent.
 
 For the type checker ``Option[T]`` is the union ``Some[T] | Nothing``, so that ``match``,
-``isinstance`` and the ``is_some``/``is_nothing`` properties narrow it. At run time
+``isinstance`` and ``ostrel.is_some``/``is_nothing`` narrow it. At run time
 ``Option`` is the common base class of ``Some`` and ``Nothing``.
 """
 
@@ -16,3 +16,8 @@ __all__ = ["Option", "Some", "Nothing"]
 _T = TypeVar("_T")
 
 Option: TypeAlias = Some[_T] | Nothing
+"""``Some[T] | Nothing``: a value that may be absent.
+
+``match``, ``isinstance`` and ``ostrel.is_some``/``ostrel.is_nothing`` narrow it to one
+variant; a method called on it returns the union of what each variant returns.
+"""

@@ -1,7 +1,7 @@
 """Result values: ``Ok(value)`` for success, ``Err(error)`` for failure.
 
 For the type checker ``Result[T, E]`` is the union ``Ok[T] | Err[E]``, so that ``match``,
-``isinstance`` and the ``is_ok``/``is_err`` properties narrow it. At run time ``Result``
+``isinstance`` and ``ostrel.is_ok``/``is_err`` narrow it. At run time ``Result``
 is the common base class of ``Ok`` and ``Err``.
 """
 
@@ -17,5 +17,11 @@ _T = TypeVar("_T")
 _E = TypeVar("_E")
 
 Result: TypeAlias = Ok[_T] | Err[_E]
+"""``Ok[T] | Err[E]``: the outcome of an operation that can fail.
 
-def _rebuild_err(error: _E, notes: tuple[str, ...], trace: tuple[str, ...]) -> Err[_E]: ...
+``match``, ``isinstance`` and ``ostrel.is_ok``/``ostrel.is_err`` narrow it to one
+variant; a method called on it returns the union of what each variant returns.
+"""
+
+def _rebuild_err(error: _E, notes: tuple[str, ...], trace: tuple[str, ...]) -> Err[_E]:
+    """Unpickle an ``Err`` together with its notes and trace."""

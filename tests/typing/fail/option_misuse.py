@@ -4,10 +4,16 @@ from __future__ import annotations
 
 from ostrel import Nothing, Option, Some
 
-o: Option[int] = Some(1)
-o.value  # E: Item "Nothing" of "Some[int] | Nothing" has no attribute "value"
-Nothing().map(fn_=str)  # E: Unexpected keyword argument "fn_" for "map" of "Nothing"
-Some(1).expect(5)  # E: Argument 1 to "expect" of "Some" has incompatible type "int"; expected "str"
-Some(1).filter(lambda v: v.strip())  # E: "int" has no attribute "strip"
-s: Some[str] = Some(1)  # E: Argument 1 to "Some" has incompatible type "int"; expected "str"
-n: int = o.some  # E: expression has type "int | None", variable has type "int"
+
+
+def find() -> Option[int]:
+    return Some(1)
+
+
+o = find()
+o.value  # E[mypy]: Item "Nothing" of "Some[int] | Nothing" has no attribute "value"  # E[pyright,basedpyright]: Cannot access attribute "value" for class "Nothing"
+Nothing().map(fn_=str)  # E[mypy]: Unexpected keyword argument "fn_" for "map" of "Nothing"  # E[pyright,basedpyright]: No parameter named "fn_"
+Some(1).expect(5)  # E[mypy]: Argument 1 to "expect" of "Some" has incompatible type "int"; expected "str"  # E[pyright,basedpyright]: "Literal[5]" is not assignable to "str"
+Some(1).filter(lambda v: v.strip())  # E[mypy]: "int" has no attribute "strip"  # E[pyright,basedpyright]: Cannot access attribute "strip" for class "int"
+s: Some[str] = Some(1)  # E[mypy]: Argument 1 to "Some" has incompatible type "int"; expected "str"  # E[pyright,basedpyright]: "Some[int]" is not assignable to "Some[str]"
+n: int = o.some  # E[mypy]: expression has type "int | None", variable has type "int"  # E[pyright,basedpyright]: Type "int | None" is not assignable to declared type "int"

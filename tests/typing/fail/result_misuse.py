@@ -12,17 +12,17 @@ def parse(text: str) -> Result[int, str]:
 
 
 r = parse("1")
-r.value  # E: Item "Err[str]" of "Ok[int] | Err[str]" has no attribute "value"
+r.value  # E[mypy]: Item "Err[str]" of "Ok[int] | Err[str]" has no attribute "value"  # E[pyright,basedpyright]: Cannot access attribute "value" for class "Err[str]"
 if r.is_ok:
-    r.error  # E: "Ok[int]" has no attribute "error"
-n: int = r.unwrap_or(None)  # E: expression has type "int | None", variable has type "int"
-Err("e").map(fn_=str)  # E: Unexpected keyword argument "fn_" for "map" of "Err"
-Ok(1).map(_fn=str)  # E: Unexpected keyword argument "_fn" for "map" of "Ok"
-r.note(5)  # E: to "note" of
-r.map(lambda v: v.upper())  # E: "int" has no attribute "upper"
-Ok(1) < Ok(2)  # E: Unsupported left operand type for <
-wrong: Result[str, str] = r  # E: Incompatible types in assignment
-propagate(5)  # E: No overload variant of "propagate" matches argument type "int"
+    r.error  # E[mypy]: "Ok[int]" has no attribute "error"  # E[pyright,basedpyright]: Cannot access attribute "error" for class "Ok[int]"
+n: int = r.unwrap_or(None)  # E[mypy]: expression has type "int | None", variable has type "int"  # E[pyright,basedpyright]: "None" is not assignable to "int"
+Err("e").map(fn_=str)  # E[mypy]: Unexpected keyword argument "fn_" for "map" of "Err"  # E[pyright,basedpyright]: No parameter named "fn_"
+Ok(1).map(_fn=str)  # E[mypy]: Unexpected keyword argument "_fn" for "map" of "Ok"  # E[pyright,basedpyright]: No parameter named "_fn"
+r.note(5)  # E[mypy]: to "note" of  # E[pyright,basedpyright]: "Literal[5]" is not assignable to "str"
+r.map(lambda v: v.upper())  # E[mypy]: "int" has no attribute "upper"  # E[pyright,basedpyright]: Cannot access attribute "upper" for class "int"
+Ok(1) < Ok(2)  # E[mypy]: Unsupported left operand type for <  # E[pyright,basedpyright]: Operator "<" not supported
+wrong: Result[str, str] = r  # E[mypy]: Incompatible types in assignment  # E[pyright,basedpyright]: reportAssignmentType
+propagate(5)  # E[mypy]: No overload variant of "propagate" matches argument type "int"  # E[pyright,basedpyright]: No overloads for "propagate"
 
 
 def partial(r: Result[int, str]) -> int:
@@ -30,4 +30,4 @@ def partial(r: Result[int, str]) -> int:
         case Ok(v):
             return v
         case _:
-            assert_never(r)  # E: Argument 1 to "assert_never" has incompatible type "Err[str]"
+            assert_never(r)  # E[mypy]: Argument 1 to "assert_never" has incompatible type "Err[str]"  # E[pyright,basedpyright]: "Err[str]" is not assignable to type "Never"

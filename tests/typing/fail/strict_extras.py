@@ -7,12 +7,12 @@ from ostrel import Err, Nothing, Result
 
 
 def run(r: Result[int, str]) -> int:
-    if r:  # E: of which no members implement __bool__ or __len__
+    if r:  # E[mypy]: of which no members implement __bool__ or __len__
         return 1
     Err("e").unwrap()
-    return 0  # E: Statement is unreachable
+    return 0  # E[mypy]: Statement is unreachable
 
 
 def missing() -> int:
     Nothing().expect("needed")
-    return 0  # E: Statement is unreachable
+    return 0  # E[mypy]: Statement is unreachable

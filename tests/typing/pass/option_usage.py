@@ -4,11 +4,12 @@ from __future__ import annotations
 
 from typing_extensions import assert_never, assert_type
 
-from ostrel import Err, Nothing, Ok, Option, Some
+from ostrel import Err, Nothing, Ok, Option, Some, from_optional, is_nothing, is_some
 
 
 def find(names: dict[str, int], key: str) -> Option[int]:
-    return Some.from_optional(names.get(key))
+    assert_type(from_optional(names.get(key)), Some[int] | Nothing)
+    return from_optional(names.get(key))
 
 
 def describe(o: Option[str]) -> str:
@@ -22,10 +23,31 @@ def describe(o: Option[str]) -> str:
 
 
 def narrowing(o: Option[int]) -> int:
-    if o.is_nothing:
+    if is_nothing(o):
         assert_type(o, Nothing)
         return 0
+    assert_type(o, Some[int])
     return o.value + 1
+
+
+def narrowing_some(os: list[Option[str]]) -> str:
+    assert_type([o.value for o in os if is_some(o)], list[str])
+    o = os[0]
+    if is_some(o):
+        return o.value
+    assert_type(o, Nothing)
+    return ""
+
+
+def lambdas(o: Option[int]) -> None:
+    """Every callback's parameter takes its type from the receiver, whatever the variant."""
+    assert_type(o.map(lambda v: v / 2), Some[float] | Nothing)
+    assert_type(o.and_then(lambda v: Some(v) if v else Nothing()), Some[int] | Nothing)
+    assert_type(o.filter(lambda v: v > 0), Some[int] | Nothing)
+    assert_type(o.inspect(lambda v: print(v + 1)), Some[int] | Nothing)
+    assert_type(o.or_else(lambda: Some(0)), Some[int])
+    assert_type(o.unwrap_or_else(lambda: 0), int)
+    assert_type(o.ok_or_else(lambda: "missing"), Ok[int] | Err[str])
 
 
 def combinators(o: Option[int]) -> None:
