@@ -22,15 +22,14 @@ pydantic how to validate and serialise the field. The native classes are left un
 
 from __future__ import annotations
 
+from importlib.util import find_spec
 from typing import TYPE_CHECKING, Annotated, Any, TypeVar
 
-try:
-    from pydantic import GetCoreSchemaHandler
-    from pydantic_core import core_schema
-except ImportError as exc:  # pragma: no cover - exercised only without pydantic
-    raise ImportError(
-        "ostrel.pydantic needs pydantic 2; install it with: python3 -m pip install 'ostrel[pydantic]'"
-    ) from exc
+if find_spec("pydantic_core") is None:  # pydantic 1 has no pydantic_core
+    raise ImportError("ostrel.pydantic needs pydantic 2; install it with: python3 -m pip install 'ostrel[pydantic]'")
+
+from pydantic import GetCoreSchemaHandler
+from pydantic_core import core_schema
 
 from .option import Nothing, Some
 from .option import Option as _OptionClass
