@@ -109,6 +109,10 @@ def test_json_schema():
     assert (ok["required"], ok["properties"]["ok"]["type"]) == (["ok"], "integer")
     assert (err["required"], err["properties"]["err"]["type"]) == (["err"], "string")
     assert err["properties"]["notes"]["items"] == {"type": "string"}
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        written = Job.model_json_schema(mode="serialization")["properties"]
+    assert (written["outcome"]["default"], written["when"]["default"]) == ({"ok": 0}, None)
 
 
 def test_bare_names_mean_any_and_arity_is_checked():
