@@ -23,7 +23,7 @@ pydantic how to validate and serialise the field. The native classes are left un
 from __future__ import annotations
 
 from importlib.util import find_spec
-from typing import TYPE_CHECKING, Annotated, Any, TypeVar
+from typing import TYPE_CHECKING, Annotated, Any, TypeVar, get_args, get_origin
 
 if find_spec("pydantic_core") is None:  # pydantic 1 has no pydantic_core
     raise ImportError("ostrel.pydantic needs pydantic 2; install it with: python3 -m pip install 'ostrel[pydantic]'")
@@ -94,6 +94,14 @@ def _result_output(value: Any) -> Any:
     return value  # not a result: pydantic warns
 
 
+def _type_args(source: Any, origin: Any, arity: int) -> tuple[Any, ...]:
+    """The type arguments of ``source`` (``Option[int]`` gives ``(int,)``), read from the type
+    pydantic passes in, so that a generic model's ``Option[T]`` follows its parametrisation;
+    ``Any`` for each when the annotation has none."""
+    args = get_args(source) if get_origin(source) is origin else ()
+    return args if len(args) == arity else (Any,) * arity
+
+
 def _result_tag(value: Any) -> str | None:
     if isinstance(value, dict):
         if _OK_TAG in value:
@@ -104,18 +112,16 @@ def _result_tag(value: Any) -> str | None:
 
 
 class _OptionSchema:
-    """``Annotated`` metadata that builds the pydantic schema of ``Option[item]``."""
+    """``Annotated`` metadata that builds the pydantic schema of an ``Option[item]`` field."""
 
-    __slots__ = ("item",)
-
-    def __init__(self, item: Any) -> None:
-        self.item = item
+    __slots__ = ()
 
     def __repr__(self) -> str:
-        return f"OptionSchema({self.item!r})"
+        return "OptionSchema()"
 
     def __get_pydantic_core_schema__(self, source: Any, handler: GetCoreSchemaHandler) -> core_schema.CoreSchema:
-        wire = core_schema.nullable_schema(handler.generate_schema(self.item))
+        (item,) = _type_args(source, _OptionClass, 1)
+        wire = core_schema.nullable_schema(handler.generate_schema(item))
         return core_schema.no_info_before_validator_function(
             _option_input,
             core_schema.no_info_after_validator_function(_to_option, wire),
@@ -124,26 +130,23 @@ class _OptionSchema:
 
 
 class _ResultSchema:
-    """``Annotated`` metadata that builds the pydantic schema of ``Result[value, error]``."""
+    """``Annotated`` metadata that builds the pydantic schema of a ``Result[value, error]`` field."""
 
-    __slots__ = ("value", "error")
-
-    def __init__(self, value: Any, error: Any) -> None:
-        self.value = value
-        self.error = error
+    __slots__ = ()
 
     def __repr__(self) -> str:
-        return f"ResultSchema({self.value!r}, {self.error!r})"
+        return "ResultSchema()"
 
     def __get_pydantic_core_schema__(self, source: Any, handler: GetCoreSchemaHandler) -> core_schema.CoreSchema:
+        value, error = _type_args(source, _ResultClass, 2)
         texts = core_schema.list_schema(core_schema.str_schema())
         ok = core_schema.typed_dict_schema(
-            {_OK_TAG: core_schema.typed_dict_field(handler.generate_schema(self.value))},
+            {_OK_TAG: core_schema.typed_dict_field(handler.generate_schema(value))},
             extra_behavior="forbid",
         )
         err = core_schema.typed_dict_schema(
             {
-                _ERR_TAG: core_schema.typed_dict_field(handler.generate_schema(self.error)),
+                _ERR_TAG: core_schema.typed_dict_field(handler.generate_schema(error)),
                 "notes": core_schema.typed_dict_field(texts, required=False),
                 "trace": core_schema.typed_dict_field(texts, required=False),
             },
@@ -180,13 +183,11 @@ class _FieldType:
         args = params if isinstance(params, tuple) else (params,)
         if len(args) != self._arity:
             raise TypeError(f"{self._name}[...] takes {self._arity} type argument(s), got {len(args)}")
-        return Annotated[self._origin[params], self._metadata(*args)]
+        return Annotated[self._origin[params], self._metadata()]
 
     def __get_pydantic_core_schema__(self, source: Any, handler: GetCoreSchemaHandler) -> core_schema.CoreSchema:
         """A bare ``Option``/``Result`` annotation means ``Any`` for every argument."""
-        schema: core_schema.CoreSchema = self._metadata(*(Any,) * self._arity).__get_pydantic_core_schema__(
-            source, handler
-        )
+        schema: core_schema.CoreSchema = self._metadata().__get_pydantic_core_schema__(source, handler)
         return schema
 
 
