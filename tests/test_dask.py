@@ -77,6 +77,16 @@ def test_many_results_collected_and_partitioned(client):
     assert collect(got) is got[0] and collect(got[1:10]) == Ok(list(range(1, 10)))
 
 
+def batch(n):
+    return Ok(many(n))
+
+
+def test_a_hundred_thousand_results_as_one_value(client):
+    """Inside one Ok the batch is pickled in one piece, which is fast."""
+    got = client.submit(batch, BIG).result(timeout=TIMEOUT)
+    assert got == batch(BIG) and shape(got.value[::100]) == shape(many(BIG)[::100])
+
+
 @pytest.mark.parametrize("i", SAMPLES)
 @pytest.mark.parametrize("dumps,loads", [(cloudpickle.dumps, cloudpickle.loads),
                                          (dask_pickle.dumps, dask_pickle.loads)], ids=["cloudpickle", "dask"])
