@@ -5,9 +5,11 @@ may be left (checked through /proc, with the multiprocessing helpers allowed to 
 """
 
 import concurrent.futures
+import contextlib
 import multiprocessing
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -224,11 +226,13 @@ def run_guide_script(index, tmp_path):
                             text=True, start_new_session=True)
     try:
         out, err = proc.communicate(timeout=TIMEOUT)
-    finally:
-        proc.kill()
-    assert proc.returncode == 0, err
-    assert out.splitlines() == re.findall(r"^\s*# Out: ?(.*)$", body, re.M)
-    wait_until_gone(lambda: session(proc.pid))
+        assert proc.returncode == 0, err
+        assert out.splitlines() == re.findall(r"^\s*# Out: ?(.*)$", body, re.M)
+        wait_until_gone(lambda: session(proc.pid))
+    finally:  # on a failure, take down whatever of it still runs
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
 
 
 def test_guide_pool_script(tmp_path):
