@@ -45,8 +45,10 @@ _OK_TAG = "ok"
 _ERR_TAG = "err"
 
 
-def _option_input(value: Any) -> Any:
-    """Accept an option where its value (or ``None``) is expected."""
+def _option_payload(value: Any) -> Any:
+    """An option as its value or ``None``, on the way in and out; anything else as it is
+    (input to validate as the value, or a non-option put in by ``model_construct``, about
+    which pydantic warns when it serialises it)."""
     if isinstance(value, Some):
         return value.value
     if isinstance(value, Nothing):
@@ -56,14 +58,6 @@ def _option_input(value: Any) -> Any:
 
 def _to_option(value: Any) -> Any:
     return Nothing() if value is None else Some(value)
-
-
-def _option_output(value: Any) -> Any:
-    if isinstance(value, Some):
-        return value.value
-    if isinstance(value, Nothing):
-        return None
-    return value  # not an option (e.g. set by model_construct): pydantic warns
 
 
 def _result_input(value: Any) -> Any:
@@ -123,9 +117,9 @@ class _OptionSchema:
         (item,) = _type_args(source, _OptionClass, 1)
         wire = core_schema.nullable_schema(handler.generate_schema(item))
         return core_schema.no_info_before_validator_function(
-            _option_input,
+            _option_payload,
             core_schema.no_info_after_validator_function(_to_option, wire),
-            serialization=core_schema.plain_serializer_function_ser_schema(_option_output, return_schema=wire),
+            serialization=core_schema.plain_serializer_function_ser_schema(_option_payload, return_schema=wire),
         )
 
 
