@@ -1,0 +1,18 @@
+"""Misuse of Option and Result model fields that mypy --strict must reject."""
+
+from __future__ import annotations
+
+from pydantic import BaseModel
+
+from ostrel import Ok
+from ostrel.pydantic import Option, Result
+
+
+class Job(BaseModel):
+    retries: Option[int]
+    outcome: Result[float, str]
+
+
+job = Job.model_validate({"retries": 1, "outcome": {"ok": 2.0}})
+job.retries + 1  # E: Unsupported operand types for +
+Job(retries=3, outcome=Ok(1.0))  # E: Argument "retries" to "Job" has incompatible type "int"; expected "Some[int] | Nothing"
