@@ -1,7 +1,9 @@
 """Helpers shared by the test modules."""
 
 import gc
+import subprocess
 import sys
+import textwrap
 
 NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
 
@@ -40,3 +42,9 @@ def raised(fn):
 def processing_notes(name):
     """The ``__notes__`` a conversion error of parameter ``name`` carries here."""
     return [f"while processing '{name}'"] if NOTES_SUPPORTED else None
+
+
+def run_script(code, *args, timeout=60):
+    """Run ``code`` in a fresh interpreter; the finished process (a hang fails the calling test)."""
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], capture_output=True, text=True,
+                          timeout=timeout, cwd=__file__.rpartition("/")[0])
