@@ -48,3 +48,19 @@ def run_script(code, *args, timeout=60):
     """Run ``code`` in a fresh interpreter; the finished process (a hang fails the calling test)."""
     return subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], capture_output=True, text=True,
                           timeout=timeout, cwd=__file__.rpartition("/")[0])
+
+
+# Script prologue: the import of ostrel._exceptions sleeps for sys.argv[1] seconds.
+SLOW_IMPORT = """
+import importlib.machinery, sys, threading, time
+class SlowFinder:
+    @staticmethod
+    def find_spec(name, path=None, target=None):
+        if name != "ostrel._exceptions":
+            return None
+        spec = importlib.machinery.PathFinder.find_spec(name, path)
+        run = spec.loader.exec_module
+        spec.loader.exec_module = lambda module: (time.sleep(float(sys.argv[1])), run(module))
+        return spec
+sys.meta_path.insert(0, SlowFinder)
+"""

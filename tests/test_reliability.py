@@ -5,7 +5,7 @@ import gc
 import sys
 
 import pytest
-from conftest import run_script
+from conftest import SLOW_IMPORT, run_script
 
 from ostrel_core import Err, Ok, Result, Some
 
@@ -60,19 +60,6 @@ def test_catch_guards_nested_targets(depth):
     assert (proc.returncode, proc.stdout) == (0, "ValueError\n"), proc.stderr[-2000:]
 
 
-SLOW_IMPORT = """
-import importlib.machinery, sys, threading, time
-class SlowFinder:
-    @staticmethod
-    def find_spec(name, path=None, target=None):
-        if name != "ostrel._exceptions":
-            return None
-        spec = importlib.machinery.PathFinder.find_spec(name, path)
-        run = spec.loader.exec_module
-        spec.loader.exec_module = lambda module: (time.sleep(float(sys.argv[1])), run(module))
-        return spec
-sys.meta_path.insert(0, SlowFinder)
-"""
 EXIT = SLOW_IMPORT + """
 import ostrel_core
 def unwrap():
@@ -142,12 +129,12 @@ def raising(exc):
 @pytest.mark.parametrize("exc", [KeyboardInterrupt(), SystemExit(3), RecursionError(), MemoryError()],
                          ids=lambda e: type(e).__name__)
 def test_text_lets_grave_exceptions_through(exc, field):
-    err = Err(1)._with_meta(**{field: ("a", raising(exc))})
+    err = Err(1)._with_meta(**{"notes": (), field: ("a", raising(exc))})
     for form in (str, repr):
         with pytest.raises(BaseException) as info:
             form(err)
         assert info.value is exc
-    lenient = Err(1)._with_meta(**{field: (raising(ValueError()),)})
+    lenient = Err(1)._with_meta(**{"notes": (), field: (raising(ValueError()),)})
     assert str(lenient) == {"notes": "Err(1; note: )", "trace": "Err(1; via )"}[field]
 
 
