@@ -34,9 +34,8 @@ def test_no_instance_without_fields(name):
 DEEP_TARGETS = """
 import sys, threading
 from ostrel_core import Result
-depth = int(sys.argv[1])
 nested = ()
-for _ in range(depth):
+for _ in range(int(sys.argv[1])):
     nested = (nested,)
 def fail():
     raise ValueError("v")
@@ -45,18 +44,14 @@ def catch():
         Result.catch(fail, nested, on_error=print)
     except RecursionError as e:
         print(type(e.__context__).__name__)
-if depth < 100_000:
-    threading.stack_size(512 * 1024)
-    t = threading.Thread(target=catch)
-    t.start(); t.join()
-else:
-    catch()
+threading.stack_size(int(sys.argv[2]))
+threading.Thread(target=catch).start()
 """
 
 
-@pytest.mark.parametrize("depth", [1_000_000, 20_000])
-def test_catch_guards_nested_targets(depth):
-    proc = run_script(DEEP_TARGETS, str(depth), timeout=60)
+@pytest.mark.parametrize("depth, stack", [(1_000_000, 0), (20_000, 512 * 1024)])
+def test_catch_guards_nested_targets(depth, stack):
+    proc = run_script(DEEP_TARGETS, str(depth), str(stack), timeout=60)
     assert (proc.returncode, proc.stdout) == (0, "ValueError\n"), proc.stderr[-2000:]
 
 
@@ -83,11 +78,10 @@ def test_exit_while_threads_look_up_a_cache(delay, wait, runs):
 # Thread A's import of UnwrapError goes through an import hook that needs a lock thread B holds
 # while B unwraps: B must not wait for A.
 LOCKED_IMPORT = """
-import builtins, os, sys, threading
+import builtins, os, threading
 import ostrel._exceptions as X
 from ostrel_core import Err
-lock, inside, b_holds = threading.RLock(), threading.Event(), threading.Event()
-plain_import, caught = builtins.__import__, []
+lock, inside, b_holds, plain_import, caught = threading.RLock(), threading.Event(), threading.Event(), __import__, []
 def hooked_import(name, *args, **kwargs):
     if name == "ostrel._exceptions":
         inside.set()
