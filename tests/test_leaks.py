@@ -172,7 +172,7 @@ for name in sorted(members(cls) & set(sys.argv[2:] or members(cls))):  # or only
                 bad.extend((k, g) for g in got if g not in (usual, MemoryError))
                 if k >= 40 and got[1] == usual:  # failing every allocation from the k-th on changed nothing
                     break
-    balanced(sweep, *receivers, n=5, slack=40)
+    balanced(sweep, *receivers, n=20, slack=10)
     assert not bad, (name, bad[:5])
 print("clean")
 """
