@@ -1,7 +1,9 @@
 """Helpers shared by the test modules."""
 
 import gc
+import subprocess
 import sys
+import textwrap
 
 NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
 
@@ -40,3 +42,25 @@ def raised(fn):
 def processing_notes(name):
     """The ``__notes__`` a conversion error of parameter ``name`` carries here."""
     return [f"while processing '{name}'"] if NOTES_SUPPORTED else None
+
+
+def run_script(code, *args, timeout=60):
+    """Run ``code`` in a fresh interpreter; the finished process (a hang fails the calling test)."""
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], capture_output=True, text=True,
+                          timeout=timeout, cwd=__file__.rpartition("/")[0])
+
+
+# Script prologue: the import of ostrel._exceptions sleeps for sys.argv[1] seconds.
+SLOW_IMPORT = """
+import importlib.machinery, sys, threading, time
+class SlowFinder:
+    @staticmethod
+    def find_spec(name, path=None, target=None):
+        if name != "ostrel._exceptions":
+            return None
+        spec = importlib.machinery.PathFinder.find_spec(name, path)
+        run = spec.loader.exec_module
+        spec.loader.exec_module = lambda module: (time.sleep(float(sys.argv[1])), run(module))
+        return spec
+sys.meta_path.insert(0, SlowFinder)
+"""

@@ -134,3 +134,62 @@ def test_unwrap_error_failures_do_not_leak(replacement):
     proc = subprocess.run([sys.executable, "-c", UNWRAP.format(replacement)], capture_output=True,
                           text=True, timeout=120, cwd=os.path.dirname(__file__))
     assert proc.returncode == 0, proc.stderr
+
+
+try:
+    from _testcapi import set_nomemory  # noqa: F401 - only whether the interpreter offers it
+except ImportError:
+    set_nomemory = None
+# Each member's success path with the k-th allocation failing (alone, then with every later one):
+# the call does what it does unfailed or raises MemoryError, never aborts, and leaks nothing.
+NOMEMORY = """
+import gc, sys, _testcapi
+from ostrel_core import Err
+from test_leaks import RECEIVERS, calls, members
+cls = next(c for c in RECEIVERS if c.__name__ == sys.argv[1])
+receivers = [RECEIVERS[cls][0]] + [Err(1)._with_meta(tuple("n" * 30), tuple("t" * 30))] * (cls is Err)
+def outcome(thunk, k=None, stop=0):
+    if k is not None:
+        _testcapi.set_nomemory(k, stop)
+    try:
+        thunk()
+    except BaseException as e:
+        _testcapi.remove_mem_hooks()
+        # the interpreter's own unwinding loses an exception when the traceback cannot be made
+        return MemoryError if e.args == ("error return without exception set",) else type(e)
+    _testcapi.remove_mem_hooks()
+    return None
+for name in sorted(members(cls) & set(sys.argv[2:] or members(cls))):  # or only the members named
+    print(name, flush=True)
+    thunks = [calls(r, name)[0] for r in receivers]
+    bad = []
+    def sweep():
+        for thunk in thunks:
+            usual = outcome(thunk)
+            for k in range(1000):
+                got = [outcome(thunk, k, stop) for stop in (k + 1, 0)]
+                bad.extend((k, g) for g in got if g not in (usual, MemoryError))
+                if k >= 40 and got[1] == usual:  # failing every allocation from the k-th on changed nothing
+                    break
+    for _ in range(10):
+        sweep()
+    refs, growth = [sys.getrefcount(r) for r in receivers], []
+    for _ in range(4):  # the interpreter's own caches settle; a leak grows in every window
+        gc.collect()
+        blocks = sys.getallocatedblocks()
+        for _ in range(10):
+            sweep()
+        gc.collect()
+        growth.append(sys.getallocatedblocks() - blocks)
+    assert not bad and min(growth) < 5 and refs == [sys.getrefcount(r) for r in receivers], (name, bad[:5], growth)
+print("clean")
+"""
+
+
+@pytest.mark.skipif(set_nomemory is None, reason="this interpreter's _testcapi cannot make allocations fail")
+@pytest.mark.filterwarnings("ignore:NotImplemented should not be used:DeprecationWarning")
+@pytest.mark.parametrize("cls", RECEIVERS, ids=lambda c: c.__name__)
+def test_members_under_allocation_failure(cls):
+    proc = subprocess.run([sys.executable, "-W", "ignore::DeprecationWarning", "-c", NOMEMORY, cls.__name__],
+                          capture_output=True, text=True, timeout=600, cwd=os.path.dirname(__file__))
+    assert proc.returncode == 0 and proc.stdout.endswith("clean\n"), (proc.stdout[-60:], proc.stderr[-3000:])

@@ -12,7 +12,7 @@ from conftest import raised
 from ostrel_core import Err, Nothing, Ok, Option, Result, Some
 
 U = "unwrap(*, err=None, note=None)"
-# Every method in registration order, "@" marking class methods.
+# The parameter names of every method, "@" marking class methods; binding by them: test_binding.py.
 METHODS = {
     Result: "@catch(fn_, *exceptions, on_error) @__class_getitem__(args)",
     Option: "@from_optional(x) @__class_getitem__(args)",
@@ -99,8 +99,8 @@ def test_class_registration(cls, module, base, sig, doc, fields):
     props = [k for k, v in vars(cls).items() if type(v).__name__ == "getset_descriptor"]
     assert sorted(props) == sorted(PROPS[cls].split()) and all(getattr(cls, k).__doc__ is None for k in props)
     assert "__dict__" not in vars(cls) and "__weakref__" not in vars(cls)
-    methods = [k for k, v in vars(cls).items() if type(v).__name__.endswith("method_descriptor")]
-    assert methods == [m.lstrip("@").split("(")[0] for m in METHODS[cls].replace(", ", ",").split()]
+    methods = {k for k, v in vars(cls).items() if type(v).__name__.endswith("method_descriptor")}
+    assert methods == {m.lstrip("@").split("(")[0] for m in METHODS[cls].replace(", ", ",").split()}
     for entry in METHODS[cls].replace(", ", ",").split():
         name, params = entry.lstrip("@").rstrip(")").split("(")
         first = "$cls" if entry.startswith("@") else "$self"

@@ -2,6 +2,7 @@
 
 import copy
 import pickle
+import sys
 import types
 
 import pytest
@@ -35,6 +36,8 @@ def test_properties(r, props):
 
 
 Boom = type("Boom", (), {"__str__": lambda self: {}["no str"]})
+Surrogates = type("Surrogates", (), {"__repr__": lambda s: "r\udfff",
+                                     "__str__": lambda s: type("S", (str,), {})("s\ud800")})
 
 
 @pytest.mark.parametrize("r, rep, text", [
@@ -45,7 +48,9 @@ Boom = type("Boom", (), {"__str__": lambda self: {}["no str"]})
     (Ok("\ud800"), "Ok('\\ud800')", "Ok(\ufffd\ufffd\ufffd)"),
     (Err("\udc80\u00e9")._with_meta(("\ud800",), ("\U0001f600",)), None,
      "Err(\ufffd\ufffd\ufffd\u00e9; note: \ufffd\ufffd\ufffd; via \U0001f600)"),
-    (Ok(Ok(Err(1))), "Ok(Ok(Err(1)))", None)], ids=repr)
+    (Ok(Ok(Err(1))), "Ok(Ok(Err(1)))", None), (Some("a"), "Some('a')", "Some(a)"), (Nothing(), "Nothing", "Nothing"),
+    (Some(None), "Some(None)", "Some(None)"), (Some(Some(Nothing())), "Some(Some(Nothing))", "Some(Some(Nothing))"),
+    (Some(Surrogates()), "Some(r\ufffd\ufffd\ufffd)", "Some(s\ufffd\ufffd\ufffd)")], ids=repr)
 def test_text_forms(r, rep, text):
     for form, want in ((repr, rep), (str, text)):
         assert want is None or (form(r) == want and type(form(r)) is str)
@@ -193,23 +198,20 @@ def test_reduce_looks_up_rebuild_err_every_time(monkeypatch):  # nothing is cach
     assert Err(1).__reduce__()[0] is print
 
 
-@pytest.mark.parametrize("value", [Ok([1]), Err([1]).note("n").traced("t")], ids=repr)
-def test_copy_and_deepcopy(value):
-    def payload(r):
-        return r.value if isinstance(r, Ok) else r.error
-    assert copy.copy(value) is value
-    dup = copy.deepcopy(value)
-    assert type(dup) is type(value) and dup is not value and dup == value and payload(dup) is not payload(value)
-    assert (dup.notes, dup.trace) == (value.notes, value.trace)
-    assert isinstance(value, Ok) or (dup.notes is value.notes and dup.trace is value.trace)
-    immutable = value.map(id).map_err(id)  # a payload that deep-copies to itself still gets a new result
-    assert copy.deepcopy(immutable) is not immutable and payload(copy.deepcopy(immutable)) is payload(immutable)
-    shared = copy.deepcopy([value, value])
-    assert shared[0] is shared[1] and shared[0] is not value
-
-
-def test_deepcopy_passes_memo_on(monkeypatch):
-    seen, memo, payload = [], object(), object()
-    monkeypatch.setattr(copy, "deepcopy", lambda *args, **kw: seen.append((args, kw)) or "copied")
-    assert Ok(payload).__deepcopy__(memo).value == "copied" == Err(payload).__deepcopy__(memo=memo).error
-    assert Some(payload).__deepcopy__(memo).value == "copied" and seen == [((payload, memo), {})] * 3
+@pytest.mark.parametrize("variant, field", [(Ok, "value"), (Err, "error"), (Some, "value")])
+def test_copy_and_deepcopy(variant, field, monkeypatch):
+    x, memo = [1], {}
+    value = Err(x).note("n").traced("t") if variant is Err else variant(x)
+    assert copy.copy(value) is value and copy.deepcopy(Nothing()) is Nothing()
+    pair = copy.deepcopy((value, x, value))  # memo passed on: what was shared stays shared
+    assert type(pair[0]) is variant and pair[0] == value and pair[0] is not value is not pair[2] is pair[0]
+    assert getattr(pair[0], field) is pair[1] and pair[1] is not x
+    assert isinstance(value, Ok | Some) or (pair[0].notes is value.notes and pair[0].trace is value.trace)
+    same = variant(5)  # a payload that deep-copies to itself still gets a new result
+    assert copy.deepcopy(same) is not same and getattr(copy.deepcopy(same), field) == 5
+    assert getattr(value.__deepcopy__(memo=memo), field) is not x and id(x) in memo
+    with monkeypatch.context() as mp:  # `copy` is looked up anew at every use
+        mp.setitem(sys.modules, "copy", None)
+        assert type(raised(lambda: value.__deepcopy__(memo))) is ModuleNotFoundError
+    monkeypatch.setattr(copy, "deepcopy", lambda *args, **kw: (args, kw))
+    assert getattr(value.__deepcopy__(memo), field) == ((x, memo), {})

@@ -6,6 +6,8 @@ import sys
 
 import pytest
 
+from ostrel._version import __version__
+
 SUB = """
 import os, sys, tempfile, ostrel_core
 try:
@@ -17,9 +19,9 @@ except ImportError:
 out = tempfile.mktemp()
 xi.run_string(interp, f'''
 try:
-    import ostrel_core; result = "imported"
+    import {sys.argv[1]}; result = "imported"
 except ImportError as e:
-    result = f"ImportError: {{e}}"
+    result = f"ImportError: {{e}}" + (f" <- {{e.__cause__}}" if e.__cause__ else "")
 open({out!r}, "w").write(result)''')
 xi.destroy(interp)
 print(open(out).read()); os.remove(out)
@@ -31,14 +33,16 @@ import ostrel_core as b
 assert a is not b and b.__all__ == a.__all__ and all(getattr(a, n) is getattr(b, n) for n in a.__all__[1:])
 print("same classes")
 """
-REFUSED = "ImportError: ostrel_core does not support sub-interpreters; import it from the main interpreter only"
+REFUSED = "ostrel_core does not support sub-interpreters; import it from the main interpreter only"
+USES = f"ostrel {__version__} cannot use its native module ostrel_core: "
 
 
-@pytest.mark.parametrize("script,expected", [(SUB, REFUSED), (REIMPORT, "same classes")],
-                         ids=["sub-interpreter", "re-import"])
-def test_per_process_classes(script, expected):
+@pytest.mark.parametrize("script, module, expected", [
+    (SUB, "ostrel_core", f"ImportError: {REFUSED}"), (SUB, "ostrel", f"ImportError: {USES}{REFUSED} <- {REFUSED}"),
+    (REIMPORT, "", "same classes")], ids=["sub-interpreter", "companion-in-sub-interpreter", "re-import"])
+def test_per_process_classes(script, module, expected):
     if script is SUB and not any(importlib.util.find_spec(n) for n in ("_interpreters", "_xxsubinterpreters")):
         pytest.skip("this interpreter offers no sub-interpreters")
-    proc = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    proc = subprocess.run([sys.executable, "-c", script, module], capture_output=True, text=True, timeout=60)
     assert proc.returncode == 0, proc.stderr
     assert proc.stdout.strip() == expected

@@ -1,24 +1,11 @@
-"""Threads racing to the first use of every per-process cache all get the same object."""
-
-import subprocess
-import sys
+"""Threads racing to the first use of every per-process cache all get the same object, without waiting."""
 
 import pytest
+from conftest import SLOW_IMPORT, run_script
 
-# The import of ostrel._exceptions sleeps, so the threads that need UnwrapError meanwhile must
-# wait in the module's once-cell with the GIL released.
-SCRIPT = """
-import importlib.machinery, sys, threading, time
-class SlowFinder:
-    @staticmethod
-    def find_spec(name, path=None, target=None):
-        if name != "ostrel._exceptions":
-            return None
-        spec = importlib.machinery.PathFinder.find_spec(name, path)
-        run = spec.loader.exec_module
-        spec.loader.exec_module = lambda module: (time.sleep(0.3), run(module))
-        return spec
-sys.meta_path.insert(0, SlowFinder)
+# The import of ostrel._exceptions sleeps, so many threads find UnwrapError missing at once: none
+# waits for another, each computes it, the first value published wins and every thread returns it.
+SCRIPT = SLOW_IMPORT + """
 sys.setswitchinterval(1e-6)
 import ostrel_core as m
 def failure(fn):
@@ -34,7 +21,7 @@ USES = {
                       failure(lambda: m.Err(1).unwrap(err=2, note="n")).container.notes,
                       m.Some(1).ok_or(2), m.Err(1).wrap_err(3).notes),
 }
-names = sys.argv[1:]
+names = sys.argv[2:]
 results, barrier = {}, threading.Barrier(24)
 def work(i):
     barrier.wait()
@@ -54,6 +41,5 @@ print("ok")
 
 @pytest.mark.parametrize("uses", ["nothing", "unwrap", "alias", "names", "unwrap nothing alias names"])
 def test_first_use_race(uses):
-    proc = subprocess.run([sys.executable, "-c", SCRIPT, *uses.split()], capture_output=True,
-                          text=True, timeout=120)
+    proc = run_script(SCRIPT, "0.3", *uses.split(), timeout=120)
     assert proc.returncode == 0 and proc.stdout.strip() == "ok", proc.stderr[-2000:]

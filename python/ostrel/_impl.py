@@ -8,10 +8,16 @@ __all__ = ["native_active", "native_version"]
 
 
 def native_version() -> str | None:
-    """The ``__version__`` of the importable ``ostrel_core``, or ``None`` if it cannot be imported."""
+    """The ``__version__`` of ``ostrel_core``, or ``None`` if it is not installed.
+
+    Only a missing ``ostrel_core`` counts as not installed: any other ``ImportError`` raised
+    while importing it (for example its refusal to load into a sub-interpreter) propagates.
+    """
     try:
         import ostrel_core
-    except ImportError:
+    except ModuleNotFoundError as exc:
+        if exc.name != "ostrel_core":
+            raise
         return None
     return getattr(ostrel_core, "__version__", None)
 

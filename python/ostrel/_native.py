@@ -2,11 +2,14 @@
 
 from __future__ import annotations
 
-from ._impl import native_active, native_version
+from ._impl import native_version
 from ._version import __version__
 
-if not native_active():
+try:
     _found = native_version()
+except ImportError as _exc:  # present but refusing to load: its own reason comes first
+    raise ImportError(f"ostrel {__version__} cannot use its native module ostrel_core: {_exc}") from _exc
+if _found != __version__:
     raise ImportError(
         f"ostrel {__version__} needs its native module ostrel_core {__version__}, "
         + ("but it is not installed" if _found is None else f"but found ostrel_core {_found}")

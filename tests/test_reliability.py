@@ -1,0 +1,198 @@
+"""Hostile but legal uses: replaced constructors, deep targets, exit and import races, raising text."""
+
+import copy
+import gc
+import sys
+
+import pytest
+from conftest import SLOW_IMPORT, run_script
+
+from ostrel_core import Err, Ok, Result, Some
+
+# object.__new__ accepts a variant once every native __new__ above it is replaced by Python code.
+NEW = """
+import sys, ostrel_core as m
+cls = getattr(m, sys.argv[1])
+def new(cls, *args, **kwargs):
+    return object.__new__(cls)
+cls.__bases__[0].__new__ = cls.__new__ = new
+try:
+    x = cls(1)
+except TypeError as e:
+    print(sys.argv[1] in str(e))
+else:
+    print("made", repr(x))
+"""
+
+
+@pytest.mark.parametrize("name", ["Ok", "Err", "Some", "Nothing"])
+def test_no_instance_without_fields(name):
+    proc = run_script(NEW, name, timeout=30)
+    assert (proc.returncode, proc.stdout) == (0, "True\n"), proc.stderr[-2000:]
+
+
+DEEP_TARGETS = """
+import sys, threading
+from ostrel_core import Result
+nested = ()
+for _ in range(int(sys.argv[1])):
+    nested = (nested,)
+def fail():
+    raise ValueError("v")
+def catch():
+    try:
+        Result.catch(fail, nested, on_error=print)
+    except RecursionError as e:
+        print(type(e.__context__).__name__)
+threading.stack_size(int(sys.argv[2]))
+threading.Thread(target=catch).start()
+"""
+
+
+@pytest.mark.parametrize("depth, stack", [(1_000_000, 0), (20_000, 512 * 1024)])
+def test_catch_guards_nested_targets(depth, stack):
+    proc = run_script(DEEP_TARGETS, str(depth), str(stack), timeout=60)
+    assert (proc.returncode, proc.stdout) == (0, "ValueError\n"), proc.stderr[-2000:]
+
+
+EXIT = SLOW_IMPORT + """
+import ostrel_core
+def unwrap():
+    try:
+        ostrel_core.Err(1).unwrap()
+    except Exception:
+        pass
+for _ in range(8):
+    threading.Thread(target=unwrap, daemon=True).start()
+time.sleep(float(sys.argv[2]))
+"""
+
+
+@pytest.mark.parametrize("delay, wait, runs", [("1", "0.2", 1), ("0", "0", 12)], ids=["slow-import", "plain"])
+def test_exit_while_threads_look_up_a_cache(delay, wait, runs):
+    for _ in range(runs):
+        proc = run_script(EXIT, delay, wait, timeout=30)
+        assert proc.returncode == 0, proc.stderr[-2000:]
+
+
+# Thread A's import of UnwrapError goes through an import hook that needs a lock thread B holds
+# while B unwraps: B must not wait for A.
+LOCKED_IMPORT = """
+import builtins, os, threading
+import ostrel._exceptions as X
+from ostrel_core import Err
+lock, inside, b_holds, plain_import, caught = threading.RLock(), threading.Event(), threading.Event(), __import__, []
+def hooked_import(name, *args, **kwargs):
+    if name == "ostrel._exceptions":
+        inside.set()
+        with lock:
+            return plain_import(name, *args, **kwargs)
+    return plain_import(name, *args, **kwargs)
+def unwrap():
+    try:
+        Err(1).unwrap()
+    except Exception as e:
+        caught.append(type(e))
+def a():
+    b_holds.wait()
+    unwrap()
+def b():
+    with lock:
+        b_holds.set()
+        inside.wait(10)
+        unwrap()
+builtins.__import__ = hooked_import
+threads = [threading.Thread(target=f, daemon=True) for f in (a, b)]
+for t in threads: t.start()
+for t in threads: t.join(20)
+print(sum(t.is_alive() for t in threads), caught == [X.UnwrapError] * 2, flush=True)
+os._exit(0)  # not the exit's business here
+"""
+
+
+def test_cache_does_not_deadlock_with_a_lock_its_computation_takes():
+    proc = run_script(LOCKED_IMPORT, timeout=60)
+    assert (proc.returncode, proc.stdout) == (0, "0 True\n"), proc.stderr[-2000:]
+
+
+def raising(exc):
+    return type("Raising", (), {"__str__": lambda self: (_ for _ in ()).throw(exc)})()
+
+
+@pytest.mark.parametrize("field", ["notes", "trace"])
+@pytest.mark.parametrize("exc", [KeyboardInterrupt(), SystemExit(3), RecursionError(), MemoryError()],
+                         ids=lambda e: type(e).__name__)
+def test_text_lets_grave_exceptions_through(exc, field):
+    err = Err(1)._with_meta(**{"notes": (), field: ("a", raising(exc))})
+    for form in (str, repr):
+        with pytest.raises(BaseException) as info:
+            form(err)
+        assert info.value is exc
+    lenient = Err(1)._with_meta(**{"notes": (), field: (raising(ValueError()),)})
+    assert str(lenient) == {"notes": "Err(1; note: )", "trace": "Err(1; via )"}[field]
+
+
+SELF_TEXT = """
+from ostrel_core import Err
+class Back:
+    def __str__(self):
+        return str(err)
+err = Err(1)._with_meta((Back(), Back()))
+try:
+    str(err)
+except RecursionError:
+    print("RecursionError")
+"""
+
+
+def test_text_that_leads_back_to_itself_stops():
+    proc = run_script(SELF_TEXT, timeout=20)
+    assert (proc.returncode, proc.stdout) == (0, "RecursionError\n"), proc.stderr[-2000:]
+
+
+def test_catch_runs_on_error_as_an_except_clause():
+    exc, seen = ValueError("v"), []
+
+    def fail():
+        raise exc
+
+    def record(e):
+        seen.append((e is exc, e.__traceback__ is not None, sys.exc_info()[1] is e))
+
+    def reraise(e):
+        raise  # noqa: PLE0704 - on_error runs while the exception is being handled
+
+    with pytest.raises(KeyError) as info:
+        Result.catch(fail, on_error=lambda e: {}["k"])
+    assert info.value.__context__ is exc
+    with pytest.raises(ValueError) as info:
+        Result.catch(fail, on_error=reraise)
+    assert info.value is exc
+    Result.catch(fail, on_error=record)
+    assert seen == [(True, True, True)] and sys.exc_info() == (None, None, None)
+    try:
+        raise OSError("outer")
+    except OSError:
+        before = sys.exc_info()
+        Result.catch(fail, on_error=record)
+        assert sys.exc_info() == before
+
+
+@pytest.mark.parametrize("variant, field", [(Ok, "value"), (Some, "value"), (Err, "error")])
+def test_deepcopy_keeps_self_references(variant, field):
+    payload = []
+    original = variant(payload)
+    payload.append(original)
+    dup = copy.deepcopy(original)
+    assert dup is not original and getattr(dup, field)[0] is dup
+
+
+def test_tracking_follows_a_tuple_payload():
+    collected = tuple(range(10))
+    gc.collect()  # untracks a tuple of atomic items
+    fresh = tuple(range(10))
+    for t in (fresh, collected, ([],), ("a", ([],))):
+        for variant in (Ok, Err, Some):
+            assert gc.is_tracked(variant(t)) == gc.is_tracked(t), (variant, t)
+    for e in (Err(1), Err(collected), Err("e").note("n")):
+        assert not any(gc.is_tracked(x) for x in (e.note("m"), e.traced("s"), e.map_err(str)))
