@@ -9,6 +9,10 @@
 // pthread_once 2.34, _dl_find_object 2.35), which would stop the module loading on older
 // systems; everything below needs only malloc, free, abort and the 2.3.2 pthread_cond calls.
 // Each failure prints what went wrong and aborts, as an uncaught exception would have.
+//
+// Every definition is weak: should the library's own object for one of them be linked all
+// the same (a toolchain whose headers call a hook not defined here), its definition wins and
+// the build still links; the release check then reports the glibc versions it brought.
 #include <cstddef>  // defines __GLIBCXX__ when the library is libstdc++
 
 #if defined(__GLIBCXX__)
@@ -36,48 +40,60 @@ void* allocate(std::size_t size) noexcept {
 
 }  // namespace
 
+#define OSTREL_RUNTIME_ENTRY __attribute__((weak))
+
 // Replaceable allocation functions: malloc and free, aborting when memory runs out.
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+OSTREL_RUNTIME_ENTRY void* operator new(std::size_t size) { return allocate(size); }
+OSTREL_RUNTIME_ENTRY void* operator new[](std::size_t size) { return allocate(size); }
+OSTREL_RUNTIME_ENTRY void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size != 0 ? size : 1);
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+OSTREL_RUNTIME_ENTRY void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size != 0 ? size : 1);
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+OSTREL_RUNTIME_ENTRY void operator delete(void* block) noexcept { std::free(block); }
+OSTREL_RUNTIME_ENTRY void operator delete[](void* block) noexcept { std::free(block); }
+OSTREL_RUNTIME_ENTRY void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+OSTREL_RUNTIME_ENTRY void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+OSTREL_RUNTIME_ENTRY void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+OSTREL_RUNTIME_ENTRY void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
 
 // The library's inline code reports errors through these hooks. All the hooks of one library
 // object are defined, so that object is never pulled in beside them.
 namespace std {
-void __throw_bad_exception() { fatal("bad exception"); }
-void __throw_bad_alloc() { fatal("out of memory"); }
-void __throw_bad_array_new_length() { fatal("bad array new length"); }
-void __throw_bad_cast() { fatal("bad cast"); }
-void __throw_bad_typeid() { fatal("bad typeid"); }
-void __throw_logic_error(const char* what) { fatal(what); }
-void __throw_domain_error(const char* what) { fatal(what); }
-void __throw_invalid_argument(const char* what) { fatal(what); }
-void __throw_length_error(const char* what) { fatal(what); }
-void __throw_out_of_range(const char* what) { fatal(what); }
-void __throw_out_of_range_fmt(const char* what, ...) { fatal(what); }
-void __throw_runtime_error(const char* what) { fatal(what); }
-void __throw_range_error(const char* what) { fatal(what); }
-void __throw_overflow_error(const char* what) { fatal(what); }
-void __throw_underflow_error(const char* what) { fatal(what); }
-void __throw_system_error(int) { fatal("system error in a lock or condition variable"); }
+OSTREL_RUNTIME_ENTRY void __throw_bad_exception() { fatal("bad exception"); }
+OSTREL_RUNTIME_ENTRY void __throw_bad_alloc() { fatal("out of memory"); }
+OSTREL_RUNTIME_ENTRY void __throw_bad_array_new_length() { fatal("bad array new length"); }
+OSTREL_RUNTIME_ENTRY void __throw_bad_cast() { fatal("bad cast"); }
+OSTREL_RUNTIME_ENTRY void __throw_bad_typeid() { fatal("bad typeid"); }
+OSTREL_RUNTIME_ENTRY void __throw_logic_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_domain_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_invalid_argument(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_length_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_out_of_range(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_out_of_range_fmt(const char* what, ...) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_runtime_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_range_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_overflow_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_underflow_error(const char* what) { fatal(what); }
+OSTREL_RUNTIME_ENTRY void __throw_system_error(int) {
+  fatal("system error in a lock or condition variable");
+}
 
 // The condition variable over the POSIX one, as the library defines it, without its throws.
-condition_variable::condition_variable() noexcept = default;
-condition_variable::~condition_variable() noexcept = default;
-void condition_variable::notify_one() noexcept { pthread_cond_signal(native_handle()); }
-void condition_variable::notify_all() noexcept { pthread_cond_broadcast(native_handle()); }
-void condition_variable::wait(unique_lock<mutex>& lock) {
+OSTREL_RUNTIME_ENTRY condition_variable::condition_variable() noexcept = default;
+OSTREL_RUNTIME_ENTRY condition_variable::~condition_variable() noexcept = default;
+OSTREL_RUNTIME_ENTRY void condition_variable::notify_one() noexcept {
+  pthread_cond_signal(native_handle());
+}
+OSTREL_RUNTIME_ENTRY void condition_variable::notify_all() noexcept {
+  pthread_cond_broadcast(native_handle());
+}
+OSTREL_RUNTIME_ENTRY void condition_variable::wait(unique_lock<mutex>& lock) {
   if (pthread_cond_wait(native_handle(), lock.mutex()->native_handle()) != 0) {
     fatal("condition variable wait failed");
   }
