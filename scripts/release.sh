@@ -57,7 +57,7 @@ if grep -qE 'GLIBCXX|CXXABI|libstdc\+\+|libgcc_s' <<<"$show"; then
   die "the wheel still depends on the shared C++ runtime"
 fi
 
-# Each module carries a private copy of the C++ runtime: it must export its init function alone.
+# A module must export its init function alone (any private copy of the C++ runtime stays hidden).
 mkdir "$STAGE/unpacked"
 python -m zipfile -e "$WHEEL" "$STAGE/unpacked"
 while IFS= read -r module; do
