@@ -4,6 +4,9 @@
 #include "module/storage.hpp"
 #include "module/variant.hpp"
 
+#include <cstddef>
+#include <iterator>
+
 namespace ostrel {
 
 namespace {
@@ -20,22 +23,62 @@ Outcome result_class_getitem(PyObject* cls, const Args& a) noexcept {
 }
 
 // Does the exception match the target, as an except clause tests it? A
-// target that is a tuple is searched in turn, however deeply it nests (the
-// walk is guarded against recursion like any other); one that is not an
-// exception class never matches.
+// target that is a tuple is searched in turn, however deeply it nests; one
+// that is not an exception class never matches. The walk keeps its own stack
+// instead of recursing, so a caller's nesting cannot exhaust the C stack;
+// nesting deeper than the recursion limit raises RecursionError, as
+// isinstance() does.
 Outcome matches(PyObject* exc, PyObject* target) noexcept {
   if (!PyTuple_Check(target)) return Outcome::boolean(PyErr_GivenExceptionMatches(exc, target) != 0);
-  if (Py_EnterRecursiveCall(" while matching an exception against nested tuples") != 0) {
-    return Outcome::capture();
+  struct Level {
+    PyObject* tuple;  // borrowed: held by the caller's arguments
+    Py_ssize_t next;
+  };
+  Level inline_levels[16];
+  Level* levels = inline_levels;
+  std::size_t capacity = std::size(inline_levels);
+  struct Release {
+    Level*& levels;
+    Level* inline_levels;
+    ~Release() {
+      if (levels != inline_levels) PyMem_Free(levels);
+    }
+  } release{levels, inline_levels};
+
+  const auto limit = static_cast<std::size_t>(Py_GetRecursionLimit());
+  std::size_t depth = 0;
+  levels[depth++] = {target, 0};
+  while (depth > 0) {
+    Level& top = levels[depth - 1];
+    if (top.next >= PyTuple_Size(top.tuple)) {
+      --depth;
+      continue;
+    }
+    PyObject* item = PyTuple_GetItem(top.tuple, top.next++);
+    if (!PyTuple_Check(item)) {
+      if (PyErr_GivenExceptionMatches(exc, item)) return Outcome::boolean(true);
+      continue;
+    }
+    if (depth >= limit) {
+      // Raised here, inside the caller's handling scope, so that it chains to the exception being matched.
+      PyErr_SetString(PyExc_RecursionError,
+                      "maximum recursion depth exceeded while matching an exception against nested tuples");
+      return Outcome::capture();
+    }
+    if (depth == capacity) {
+      auto* grown = static_cast<Level*>(PyMem_Malloc(2 * capacity * sizeof(Level)));
+      if (grown == nullptr) {
+        PyErr_NoMemory();
+        return Outcome::capture();
+      }
+      for (std::size_t i = 0; i < depth; ++i) grown[i] = levels[i];
+      if (levels != inline_levels) PyMem_Free(levels);
+      levels = grown;
+      capacity *= 2;
+    }
+    levels[depth++] = {item, 0};
   }
-  Outcome found = Outcome::boolean(false);
-  const Py_ssize_t n = PyTuple_Size(target);
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    found = matches(exc, PyTuple_GetItem(target, i));
-    if (!found.is_value() || found.peek() == Py_True) break;
-  }
-  Py_LeaveRecursiveCall();
-  return found;
+  return Outcome::boolean(false);
 }
 
 Outcome matches_any(PyObject* exc, PyObject* const* targets, Py_ssize_t n) noexcept {
