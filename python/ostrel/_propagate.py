@@ -27,12 +27,17 @@ _COMPREHENSIONS = frozenset({"<listcomp>", "<setcomp>", "<dictcomp>", "<genexpr>
 
 
 def _site_of(fn: Any) -> str:
-    """The trace site of a callable: its qualified name, a partial's function's, else its class's."""
-    name = getattr(fn, "__qualname__", None)
-    if isinstance(name, str):
-        return name
-    if isinstance(fn, functools.partial):
-        return _site_of(fn.func)
+    """The trace site of a callable: its qualified name, a partial's or wrapper's function's, else its class's."""
+    for _ in range(100):  # a chain of partials and wrappers, bounded
+        name = getattr(fn, "__qualname__", None)
+        if isinstance(name, str):
+            return name
+        if isinstance(fn, functools.partial):
+            fn = fn.func
+        elif hasattr(fn, "__wrapped__"):
+            fn = fn.__wrapped__
+        else:
+            break
     return type(fn).__qualname__
 
 
