@@ -42,7 +42,8 @@ def _flatten(targets: tuple[Any, ...]) -> tuple[type[BaseException], ...]:
     while pending:
         entry = pending.pop()
         if isinstance(entry, tuple):
-            pending.extend(reversed(entry))
+            items: tuple[Any, ...] = entry  # pyright: ignore[reportUnknownVariableType]
+            pending.extend(reversed(items))
         elif isinstance(entry, type) and issubclass(entry, BaseException):
             flat.append(entry)
     return tuple(flat)

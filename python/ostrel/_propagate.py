@@ -93,12 +93,13 @@ def _early_return(exc: UnwrapError, body: CodeType | None, nested: frozenset[Cod
     if body is None or not _is_own(exc.__traceback__, body, nested):
         return None
     container = exc.container
-    if type(container) is Err:
+    kind = type(container)  # pyright: ignore[reportUnknownVariableType] - compared, never narrowed
+    if kind is Err:
         msg = exc.msg
         if isinstance(msg, str):
             container = container.note(msg)
         return container.traced(site)
-    if type(container) is Nothing:
+    if kind is Nothing:
         return container
     return None  # an Ok or Some: unwrap_err/expect_err failed, a bug to report
 
@@ -108,7 +109,7 @@ def _decorate(fn: F, site: str | None) -> F:
         raise TypeError(f"propagate() takes a function or a site name, not {type(fn).__qualname__}")
     where = site if site is not None else _site_of(fn)
     body = _body_code(fn)
-    nested = _own_codes(body) if body is not None else frozenset()
+    nested = _own_codes(body) if body is not None else frozenset[CodeType]()
 
     if inspect.iscoroutinefunction(fn):
 
@@ -121,7 +122,7 @@ def _decorate(fn: F, site: str | None) -> F:
                 if early is None:
                     raise
                 return early
-            return returned.traced(where) if type(returned) is Err else returned
+            return returned.traced(where) if type(returned) is Err else returned  # pyright: ignore[reportUnknownVariableType]
 
         return async_wrapper  # type: ignore[return-value]
 
@@ -135,7 +136,7 @@ def _decorate(fn: F, site: str | None) -> F:
                 raise
             return early
         # Only an Err gains a hop; an Ok or any other object is handed back as is.
-        return returned.traced(where) if type(returned) is Err else returned
+        return returned.traced(where) if type(returned) is Err else returned  # pyright: ignore[reportUnknownVariableType]
 
     return wrapper  # type: ignore[return-value]
 
@@ -163,5 +164,9 @@ def propagate(fn_or_site: Any, /) -> Any:
     """
     if isinstance(fn_or_site, str):
         site = fn_or_site
-        return lambda fn: _decorate(fn, site)
+
+        def decorate(fn: F) -> F:
+            return _decorate(fn, site)
+
+        return decorate
     return _decorate(fn_or_site, None)

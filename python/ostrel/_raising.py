@@ -22,11 +22,10 @@ def _context_lines(err: Any) -> list[str]:
 
 def _add_notes(error: BaseException, lines: list[str]) -> None:
     """Add each line that the exception does not carry yet as an exception note."""
-    existing = getattr(error, "__notes__", None)
-    if existing is None:
-        existing = []
-    elif not isinstance(existing, list):
+    found: Any = getattr(error, "__notes__", None)
+    if found is not None and not isinstance(found, list):
         return  # notes of someone else's making; leave them alone
+    existing: list[Any] = [] if found is None else found  # pyright: ignore[reportUnknownVariableType]
     for line in lines:
         if line in existing:
             continue
