@@ -8,6 +8,7 @@ import sys
 import textwrap
 
 import pytest
+from conftest import balanced
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, catching, unwrap_or_raise
 
@@ -142,3 +143,13 @@ def test_printed_tracebacks(which, shown):
     proc = subprocess.run([sys.executable, "-c", TRACEBACKS, which], capture_output=True, text=True, timeout=60)
     found = [next((i for i, line in enumerate(proc.stderr.splitlines()) if want in line), -1) for want in shown]
     assert proc.returncode == 1 and -1 not in found and found == sorted(found), proc.stderr
+
+
+@pytest.mark.parametrize("make", [
+    lambda p: Err(p).unwrap(), lambda p: Err(p).note("n").expect("m"), lambda p: UnwrapError(Err(p), "m"),
+    lambda p: Err(1).unwrap(err=p), lambda p: unwrap_or_raise(Err(p).note("n").traced("t")),
+    lambda p: catching(OSError)(boom(p))(), lambda p: catching(KeyError)(boom(p))(),
+])
+def test_balanced(make):
+    watched = object()  # a fresh exception per call: a re-raised one keeps every traceback
+    balanced(lambda: make(OSError(watched)), watched, n=2000, slack=256)
