@@ -47,23 +47,18 @@ def test_catching_matches_like_result_catch(exc, targets, on_error, is_async):
         type(got) is Err and got.error == expected.error and (on_error or got.error is exc))
 
 
-@pytest.mark.parametrize("is_async", [False, True], ids=["sync", "async"])
-def test_catching_keeps_the_function(is_async):
-    async def aread(path: str, *, mode: str = "r") -> int:
-        """Doc."""
-        return len(path + mode)
+async def aread(path: str, *, mode: str = "r") -> int:
+    """Doc."""
+    return len(path + mode)
 
-    def read(path: str, *, mode: str = "r") -> int:
-        """Doc."""
-        return len(path + mode)
 
-    fn = aread if is_async else read
-    decorated = catching(OSError)(fn)
-    assert (decorated.__name__, decorated.__doc__, decorated.__wrapped__) == (fn.__name__, "Doc.", fn)
-    assert inspect.signature(decorated) == inspect.signature(fn)
-    assert inspect.iscoroutinefunction(decorated) is is_async
-    r = asyncio.run(decorated("ab", mode="w")) if is_async else decorated("ab", mode="w")
-    assert type(r) is Ok and r.value == 3
+def test_catching_keeps_the_function():
+    for fn in (aread, len):
+        decorated = catching(OSError)(fn)
+        assert (decorated.__name__, decorated.__doc__, decorated.__wrapped__) == (fn.__name__, fn.__doc__, fn)
+        assert inspect.iscoroutinefunction(decorated) is inspect.iscoroutinefunction(fn)
+    assert inspect.signature(catching()(aread)) == inspect.signature(aread)
+    assert asyncio.run(catching()(aread)("ab", mode="w")) == Ok(3) and catching()(len)("ab") == Ok(2)
     with pytest.raises(TypeError, match="on_error failed"):
         catching(on_error=boom(TypeError("on_error failed")))(boom(VE))()
     with pytest.raises(TypeError, match="decorates a function"):
