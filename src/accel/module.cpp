@@ -40,12 +40,15 @@ PyMethodDef g_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+Outcome exec_module(PyObject* module) noexcept {
+  Outcome loaded = load_variants();
+  if (!loaded.is_value()) return loaded;
+  return add_unwrap_error_base(module);
+}
+
 int exec_slot(PyObject* module) noexcept {
-  Outcome o = load_variants();
-  if (o.is_value()) o = add_unwrap_error_base(module);
-  if (o.is_value()) return 0;
-  o.restore();
-  return -1;
+  Ref done = Ref::steal(entry::finish(exec_module(module)));
+  return done ? 0 : -1;
 }
 
 PyModuleDef_Slot g_slots[] = {

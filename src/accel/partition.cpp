@@ -19,7 +19,7 @@ Outcome sort_variants(const char* fn, PyObject* iterable, PyObject* good, PyObje
     Ref item = Ref::steal(PyIter_Next(iterator.get()));
     if (!item) {
       if (PyErr_Occurred() != nullptr) return Outcome::capture();
-      return Outcome::scalar(0);
+      return Outcome::same(Py_None);
     }
     if (OSTREL_LIKELY(is_type(item.get(), good))) {
       Ref value = Ref::steal(payload(item.get()));

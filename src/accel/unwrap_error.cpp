@@ -6,6 +6,7 @@
 #include "accel/unwrap_error.hpp"
 
 #include "accel/variants.hpp"
+#include "module/entry.hpp"
 
 namespace ostrel::accel {
 
@@ -15,24 +16,28 @@ constexpr const char kDoc[] =
     "Base of ostrel.UnwrapError: sets the cause to the error of an Err container\n"
     "when that error is an exception.";
 
-// BaseException's tp_new has already stored `args`; nothing else needs doing.
-int init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+// BaseException's tp_new has already stored `args`; only the cause is added.
+Outcome set_cause(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   if (kwargs != nullptr && PyDict_Size(kwargs) != 0) {
-    PyErr_SetString(PyExc_TypeError, "UnwrapError() takes no keyword arguments");
-    return -1;
+    return Outcome::raise(PyExc_TypeError, "UnwrapError() takes no keyword arguments");
   }
-  if (PyTuple_Size(args) < 1) return 0;
+  if (PyTuple_Size(args) < 1) return Outcome::same(Py_None);
   PyObject* container = PyTuple_GetItem(args, 0);
-  if (container == nullptr) return -1;
-  if (!is_type(container, variants().err)) return 0;
+  if (container == nullptr) return Outcome::capture();
+  if (!is_type(container, variants().err)) return Outcome::same(Py_None);
   Ref owner;
   PyObject* error = error_of(container, owner);
-  if (error == nullptr) return -1;
+  if (error == nullptr) return Outcome::capture();
   if (PyExceptionInstance_Check(error)) {
     Py_INCREF(error);
     PyException_SetCause(self, error);  // steals the reference
   }
-  return 0;
+  return Outcome::same(Py_None);
+}
+
+int init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  Ref done = Ref::steal(entry::finish(set_cause(self, args, kwargs)));
+  return done ? 0 : -1;
 }
 
 PyType_Slot g_slots[] = {
@@ -58,7 +63,7 @@ Outcome add_unwrap_error_base(PyObject* module) noexcept {
   if (!type) return Outcome::capture();
   if (PyModule_AddObject(module, "UnwrapErrorBase", type.get()) < 0) return Outcome::capture();
   (void)type.release();  // PyModule_AddObject took it
-  return Outcome::scalar(0);
+  return Outcome::same(Py_None);
 }
 
 }  // namespace ostrel::accel

@@ -53,7 +53,7 @@ bool payload_is_first_slot(PyObject* cls, size_t more) noexcept {
 const Variants& variants() noexcept { return g_variants; }
 
 Outcome load_variants() noexcept {
-  if (g_variants.ok != nullptr) return Outcome::scalar(0);
+  if (g_variants.ok != nullptr) return Outcome::same(Py_None);
   Ref core = Ref::steal(PyImport_ImportModule("ostrel_core"));
   if (!core) return Outcome::capture();
   Ref ok = Ref::steal(class_of(core.get(), "Ok"));
@@ -78,7 +78,7 @@ Outcome load_variants() noexcept {
   g_variants.some = some.release();
   g_variants.nothing = nothing.release();
   g_variants.ok = ok.release();  // last: marks the cache as filled
-  return Outcome::scalar(0);
+  return Outcome::same(Py_None);
 }
 
 PyObject* payload(PyObject* single) noexcept {
