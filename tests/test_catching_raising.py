@@ -80,7 +80,7 @@ def test_unwrap_or_raise():
 def test_unwrap_or_raise_adds_each_note_once():
     exc = KeyError("k")
     exc.__notes__ = ["already there"]
-    r = Err(exc).note("already there").note("loading").traced("parse").traced("start")
+    r = Err(exc).note("already there").note("loading").note("loading").traced("parse").traced("start")
     for _ in range(2):
         with pytest.raises(KeyError) as info:
             unwrap_or_raise(r)

@@ -31,6 +31,7 @@ def _add_notes(error: BaseException, lines: list[str]) -> None:
             continue
         if sys.version_info >= (3, 11):
             error.add_note(line)
+            existing = error.__notes__  # the list add_note made or extended
         else:  # the traceback printer of 3.10 ignores __notes__, but the notes stay readable
             existing.append(line)
             error.__notes__ = existing  # type: ignore[attr-defined]
@@ -50,8 +51,8 @@ def unwrap_or_raise(result: Ok[T] | Err[Any]) -> T:
     if type(result) is not Err:
         raise TypeError(f"unwrap_or_raise() takes an Ok or Err, not {type(result).__qualname__}")
     error = result.error
-    if not isinstance(error, BaseException):
-        result.unwrap()  # raises UnwrapError
-    assert isinstance(error, BaseException)
-    _add_notes(error, _context_lines(result))
-    raise error
+    if isinstance(error, BaseException):
+        _add_notes(error, _context_lines(result))
+        raise error
+    result.unwrap()  # an error that is no exception: raises UnwrapError
+    raise AssertionError("Err.unwrap() returned")  # unreachable
