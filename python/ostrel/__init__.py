@@ -34,3 +34,10 @@ __all__ = [
     "catch",
     "from_optional",
 ]
+
+# Everyday use: early return (in propagate), many results at once, catching, raising.
+from ._catching import catching  # noqa: E402
+from ._many import collect, collect_options, partition, somes  # noqa: E402
+from ._raising import unwrap_or_raise  # noqa: E402
+
+__all__ += ["collect", "partition", "collect_options", "somes", "catching", "unwrap_or_raise"]

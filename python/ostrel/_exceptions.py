@@ -6,8 +6,10 @@ from typing import Any
 
 __all__ = ["UnwrapError"]
 
+from ._extension import accel
 
-class UnwrapError(Exception):
+
+class UnwrapError(accel.UnwrapErrorBase):
     """A payload was taken from the wrong variant (``Err(...).unwrap()``, ``Nothing().expect(...)``).
 
     Raised as ``UnwrapError(container)`` or ``UnwrapError(container, msg)``.
@@ -16,6 +18,9 @@ class UnwrapError(Exception):
     ``args``, so raising costs no more than a built-in exception. The text is rendered
     only when the exception is printed, and a container whose ``repr`` fails is shown
     by its type name instead, so that a broken ``__repr__`` can never break the raise.
+
+    When the container is an ``Err`` whose error is an exception, that exception is the
+    ``UnwrapError``'s ``__cause__``, so a traceback shows the original failure first.
     """
 
     @property

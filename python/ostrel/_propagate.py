@@ -1,36 +1,142 @@
-"""``propagate``: record each hop of an error return in the ``Err``'s trace."""
+"""``propagate``: record each hop of an error return in the ``Err``'s trace, and return early.
+
+Inside a decorated function, an unwrap that fails in the function's own body returns the
+failing ``Err`` from the function instead of raising (Rust's ``?`` operator). An unwrap
+that fails deeper down, in a function that is not itself decorated, still raises: that
+is a bug, not a result.
+"""
 
 from __future__ import annotations
 
 import functools
 import inspect
+from types import CodeType, TracebackType
 from typing import Any, Callable, TypeVar, overload
 
+from ._exceptions import UnwrapError
+from .option import Nothing
 from .result import Err
 
 __all__ = ["propagate"]
 
 F = TypeVar("F", bound=Callable[..., Any])
 
+# Comprehensions and generator expressions run in frames of their own on some versions
+# (generator expressions on all of them); an unwrap written in one is still the body's.
+_COMPREHENSIONS = frozenset({"<listcomp>", "<setcomp>", "<dictcomp>", "<genexpr>"})
 
-def _traced(returned: Any, site: str) -> Any:
-    # Only an Err gains a hop; an Ok or any other object is handed back as is.
-    return returned.traced(site) if isinstance(returned, Err) else returned
+
+def _site_of(fn: Any) -> str:
+    """The trace site of a callable: its qualified name, a partial's or wrapper's function's, else its class's."""
+    for _ in range(100):  # a chain of partials and wrappers, bounded
+        name = getattr(fn, "__qualname__", None)
+        if isinstance(name, str):
+            return name
+        if isinstance(fn, functools.partial):
+            fn = fn.func
+        elif hasattr(fn, "__wrapped__"):
+            fn = fn.__wrapped__
+        else:
+            break
+    return type(fn).__qualname__
+
+
+def _body_code(fn: Any) -> CodeType | None:
+    """The code object whose frame runs the body of ``fn``, or ``None`` if it has none."""
+    for _ in range(100):  # a chain of partials, wrappers and callable instances, bounded
+        code = getattr(fn, "__code__", None)
+        if isinstance(code, CodeType):
+            return code
+        if isinstance(fn, functools.partial):
+            fn = fn.func
+        elif hasattr(fn, "__wrapped__"):
+            fn = fn.__wrapped__
+        elif not isinstance(fn, type) and callable(fn):
+            fn = type(fn).__call__
+        else:
+            return None
+    return None
+
+
+def _own_codes(body: CodeType) -> frozenset[CodeType]:
+    """The comprehensions and generator expressions written in ``body`` (nested ones too)."""
+    found: set[CodeType] = set()
+    pending = [body]
+    while pending:
+        for const in pending.pop().co_consts:
+            if isinstance(const, CodeType) and const.co_name in _COMPREHENSIONS and const not in found:
+                found.add(const)
+                pending.append(const)
+    return frozenset(found)
+
+
+def _is_own(tb: TracebackType | None, body: CodeType, nested: frozenset[CodeType]) -> bool:
+    """Whether a traceback taken in the wrapper's frame ends in the body itself.
+
+    ``tb`` starts at the wrapper's frame; below it there must be the body's frame and
+    then only frames of the body's own comprehensions (``unwrap`` is a C method and adds
+    no frame of its own).
+    """
+    below = tb.tb_next if tb is not None else None
+    if below is None or below.tb_frame.f_code is not body:
+        return False
+    below = below.tb_next
+    while below is not None:
+        if below.tb_frame.f_code not in nested:
+            return False
+        below = below.tb_next
+    return True
+
+
+def _early_return(exc: UnwrapError, body: CodeType | None, nested: frozenset[CodeType], site: str) -> Any:
+    """What the wrapper returns for an unwrap failure, or ``None`` to raise it on."""
+    if body is None or not _is_own(exc.__traceback__, body, nested):
+        return None
+    container = exc.container
+    kind = type(container)  # pyright: ignore[reportUnknownVariableType] - compared, never narrowed
+    if kind is Err:
+        msg = exc.msg
+        if isinstance(msg, str):
+            container = container.note(msg)
+        return container.traced(site)
+    if kind is Nothing:
+        return container
+    return None  # an Ok or Some: unwrap_err/expect_err failed, a bug to report
 
 
 def _decorate(fn: F, site: str | None) -> F:
-    where = site if site is not None else fn.__qualname__
+    if not callable(fn):
+        raise TypeError(f"propagate() takes a function or a site name, not {type(fn).__qualname__}")
+    where = site if site is not None else _site_of(fn)
+    body = _body_code(fn)
+    nested = _own_codes(body) if body is not None else frozenset[CodeType]()
+
     if inspect.iscoroutinefunction(fn):
 
         @functools.wraps(fn)
         async def async_wrapper(*args: Any, **kwargs: Any) -> Any:
-            return _traced(await fn(*args, **kwargs), where)
+            try:
+                returned = await fn(*args, **kwargs)
+            except UnwrapError as exc:
+                early = _early_return(exc, body, nested, where)
+                if early is None:
+                    raise
+                return early
+            return returned.traced(where) if type(returned) is Err else returned  # pyright: ignore[reportUnknownVariableType]
 
         return async_wrapper  # type: ignore[return-value]
 
     @functools.wraps(fn)
     def wrapper(*args: Any, **kwargs: Any) -> Any:
-        return _traced(fn(*args, **kwargs), where)
+        try:
+            returned = fn(*args, **kwargs)
+        except UnwrapError as exc:
+            early = _early_return(exc, body, nested, where)
+            if early is None:
+                raise
+            return early
+        # Only an Err gains a hop; an Ok or any other object is handed back as is.
+        return returned.traced(where) if type(returned) is Err else returned  # pyright: ignore[reportUnknownVariableType]
 
     return wrapper  # type: ignore[return-value]
 
@@ -40,17 +146,27 @@ def propagate(fn_or_site: F, /) -> F: ...
 @overload
 def propagate(fn_or_site: str, /) -> Callable[[F], F]: ...
 def propagate(fn_or_site: Any, /) -> Any:
-    """Append a trace site to every ``Err`` that the decorated function returns.
+    """Append a trace site to every ``Err`` that the decorated function returns, and return early.
 
-    ``@propagate`` names the site after the function's ``__qualname__``;
-    ``@propagate("load config")`` names it explicitly. ``Ok`` values and anything
-    that is not a result are returned unchanged, the very same object. Coroutine
-    functions get an ``async`` wrapper. Stacked over several calls, the trace reads
-    innermost site first: ``Err(...; via parse <- load <- main)``.
+    ``@propagate`` names the site after the function's ``__qualname__`` (a
+    ``functools.partial`` after its function's, a callable instance after its class's);
+    ``@propagate("load config")`` names it explicitly. ``Ok`` values and anything that is
+    not a result are returned unchanged, the very same object. Coroutine functions get an
+    ``async`` wrapper. Stacked over several calls, the trace reads innermost site first:
+    ``Err(...; via parse <- load <- main)``.
+
+    Early return: in the decorated function's own body (its comprehensions included),
+    ``r.unwrap()`` or ``r.expect(msg)`` on an ``Err``, or ``r.unwrap(err=..., note=...)``
+    on either family, returns the failing ``Err`` from the function (traced with its
+    site; ``expect``'s message becomes a note); ``Nothing().unwrap()`` returns
+    ``Nothing()``. Unwraps that fail in called functions that are not themselves
+    decorated, and ``unwrap_err``/``expect_err`` failures, still raise ``UnwrapError``.
     """
     if isinstance(fn_or_site, str):
         site = fn_or_site
-        return lambda fn: _decorate(fn, site)
-    if not callable(fn_or_site):
-        raise TypeError(f"propagate() takes a function or a site name, not {type(fn_or_site).__name__}")
+
+        def decorate(fn: F) -> F:
+            return _decorate(fn, site)
+
+        return decorate
     return _decorate(fn_or_site, None)

@@ -1,4 +1,4 @@
-"""Misuse of Option and Result model fields that mypy --strict must reject."""
+"""Misuse of Option and Result model fields that the checkers must reject."""
 
 from __future__ import annotations
 
@@ -14,5 +14,5 @@ class Job(BaseModel):
 
 
 job = Job.model_validate({"retries": 1, "outcome": {"ok": 2.0}})
-job.retries + 1  # E: Unsupported operand types for +
-Job(retries=3, outcome=Ok(1.0))  # E: Argument "retries" to "Job" has incompatible type "int"; expected "Some[int] | Nothing"
+job.retries + 1  # E[mypy]: Unsupported operand types for +  # E[pyright,basedpyright]: reportOperatorIssue
+Job(retries=3, outcome=Ok(1.0))  # E[mypy]: Argument "retries" to "Job" has incompatible type "int"  # E[pyright,basedpyright]: reportArgumentType

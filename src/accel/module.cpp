@@ -1,0 +1,75 @@
+// The module entry of ostrel._accel: native loops over many results or
+// options, for the companion package. Its execution step imports
+// ostrel_core and caches the variant classes.
+#include "accel/helpers.hpp"
+#include "accel/unwrap_error.hpp"
+#include "accel/variants.hpp"
+#include "module/entry.hpp"
+
+namespace ostrel::accel {
+
+namespace {
+
+template <Outcome (*Op)(PyObject*) noexcept>
+PyObject* one_arg(PyObject* /*module*/, PyObject* arg) noexcept {
+  return entry::finish(Op(arg));
+}
+
+constexpr const char kCollectDoc[] =
+    "collect($module, results, /)\n--\n\n"
+    "Ok(list of the values of the Oks), or the first Err itself; nothing after\n"
+    "that Err is consumed. An item that is not an Ok or Err is a TypeError.";
+constexpr const char kPartitionDoc[] =
+    "partition($module, results, /)\n--\n\n"
+    "(values of the Oks, the Err objects themselves), both lists in order.\n"
+    "An item that is not an Ok or Err is a TypeError.";
+constexpr const char kCollectOptionsDoc[] =
+    "collect_options($module, options, /)\n--\n\n"
+    "Some(list of the values of the Somes), or Nothing() at the first Nothing;\n"
+    "nothing after it is consumed. An item that is not an option is a TypeError.";
+constexpr const char kSomesDoc[] =
+    "somes($module, options, /)\n--\n\n"
+    "The list of the values of the Somes; Nothing items are skipped. An item\n"
+    "that is not an option is a TypeError.";
+
+PyMethodDef g_methods[] = {
+    {"collect", as_cfunction(&one_arg<collect>), METH_O, kCollectDoc},
+    {"partition", as_cfunction(&one_arg<partition>), METH_O, kPartitionDoc},
+    {"collect_options", as_cfunction(&one_arg<collect_options>), METH_O, kCollectOptionsDoc},
+    {"somes", as_cfunction(&one_arg<somes>), METH_O, kSomesDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+Outcome exec_module(PyObject* module) noexcept {
+  Outcome loaded = load_variants();
+  if (!loaded.is_value()) return loaded;
+  return add_unwrap_error_base(module);
+}
+
+int exec_slot(PyObject* module) noexcept {
+  Ref done = Ref::steal(entry::finish(exec_module(module)));
+  return done ? 0 : -1;
+}
+
+PyModuleDef_Slot g_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
+    {0, nullptr},
+};
+
+PyModuleDef g_definition = {
+    PyModuleDef_HEAD_INIT,
+    "ostrel._accel",
+    "Native loops over many results or options; use them through ostrel.",
+    0,
+    g_methods,
+    g_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+
+}  // namespace ostrel::accel
+
+PyMODINIT_FUNC PyInit__accel(void) { return PyModuleDef_Init(&ostrel::accel::g_definition); }

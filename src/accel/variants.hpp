@@ -1,0 +1,47 @@
+// The four variant classes of ostrel_core, as the helpers of ostrel._accel
+// see them: cached once from the imported module, tested by exact type (the
+// variants are final), and their single payload read without a Python call
+// where the instance layout has been checked to allow it.
+#pragma once
+
+#include "module/outcome.hpp"
+
+namespace ostrel::accel {
+
+struct Variants {
+  PyObject* ok = nullptr;
+  PyObject* err = nullptr;
+  PyObject* some = nullptr;
+  PyObject* nothing = nullptr;
+  // True when the payload of an Ok or Some sits in the first slot after the
+  // object header (checked on a probe instance at load).
+  bool direct = false;
+  // True when the error of an Err sits in that same first slot.
+  bool direct_error = false;
+};
+
+// The cached classes; filled by load_variants() before any helper runs.
+const Variants& variants() noexcept;
+
+// Import ostrel_core and fill the cache (kept for the process, like the
+// classes themselves). Idempotent.
+Outcome load_variants() noexcept;
+
+inline bool is_type(PyObject* obj, PyObject* cls) noexcept {
+  return reinterpret_cast<PyObject*>(Py_TYPE(obj)) == cls;
+}
+
+// A new reference to the payload of an Ok or Some (exact type checked by the
+// caller); null with an exception set on failure.
+PyObject* payload(PyObject* single) noexcept;
+
+// A borrowed reference to the error of an Err (exact type checked by the
+// caller), or a new one in `owner` when it had to be looked up; null with an
+// exception set on failure.
+PyObject* error_of(PyObject* err, Ref& owner) noexcept;
+
+// The TypeError for an item at `index` that is not one of the two expected
+// variants: "<fn>() item <index> is <qualname>, not <expected>".
+Outcome wrong_item(const char* fn, Py_ssize_t index, PyObject* item, const char* expected) noexcept;
+
+}  // namespace ostrel::accel
