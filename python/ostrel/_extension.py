@@ -2,6 +2,10 @@
 
 from __future__ import annotations
 
+# ostrel_core is checked (installed, the right version, usable in this interpreter) before
+# the helpers, which import it, are loaded: its refusal then reads as the package's own.
+from . import _native  # noqa: F401
+
 try:
     from . import _accel as accel
 except ImportError:  # pragma: no cover - a build tree ahead of the sources on sys.path

@@ -11,6 +11,7 @@ from __future__ import annotations
 import functools
 import inspect
 from types import CodeType, TracebackType
+from collections.abc import Iterator
 from typing import Any, Callable, TypeVar, overload
 
 from ._exceptions import UnwrapError
@@ -26,35 +27,37 @@ F = TypeVar("F", bound=Callable[..., Any])
 _COMPREHENSIONS = frozenset({"<listcomp>", "<setcomp>", "<dictcomp>", "<genexpr>"})
 
 
-def _site_of(fn: Any) -> str:
-    """The trace site of a callable: its qualified name, a partial's or wrapper's function's, else its class's."""
-    for _ in range(100):  # a chain of partials and wrappers, bounded
-        name = getattr(fn, "__qualname__", None)
-        if isinstance(name, str):
-            return name
+def _chain(fn: Any, *, into_call: bool = False) -> Iterator[Any]:
+    """``fn``, then what it wraps: a partial's function, a wrapper's ``__wrapped__`` and, with
+    ``into_call``, a callable instance's ``__call__``; at most 100 links."""
+    for _ in range(100):
+        yield fn
         if isinstance(fn, functools.partial):
             fn = fn.func
         elif hasattr(fn, "__wrapped__"):
             fn = fn.__wrapped__
+        elif into_call and not isinstance(fn, type) and callable(fn):
+            fn = type(fn).__call__
         else:
-            break
-    return type(fn).__qualname__
+            return
+
+
+def _site_of(fn: Any) -> str:
+    """The trace site of a callable: its qualified name, a partial's or wrapper's function's, else its class's."""
+    last = fn
+    for last in _chain(fn):
+        name = getattr(last, "__qualname__", None)
+        if isinstance(name, str):
+            return name
+    return type(last).__qualname__
 
 
 def _body_code(fn: Any) -> CodeType | None:
     """The code object whose frame runs the body of ``fn``, or ``None`` if it has none."""
-    for _ in range(100):  # a chain of partials, wrappers and callable instances, bounded
-        code = getattr(fn, "__code__", None)
+    for link in _chain(fn, into_call=True):
+        code = getattr(link, "__code__", None)
         if isinstance(code, CodeType):
             return code
-        if isinstance(fn, functools.partial):
-            fn = fn.func
-        elif hasattr(fn, "__wrapped__"):
-            fn = fn.__wrapped__
-        elif not isinstance(fn, type) and callable(fn):
-            fn = type(fn).__call__
-        else:
-            return None
     return None
 
 
