@@ -13,6 +13,6 @@ Err = core.Err
 __all__ = ["Result", "Ok", "Err"]
 
 
-def _rebuild_err(error: Any, notes: tuple[Any, ...], trace: tuple[Any, ...]) -> Any:
+def _rebuild_err(error: Any, notes: tuple[Any, ...], trace: tuple[Any, ...]) -> Any:  # pyright: ignore[reportUnusedFunction]
     """Unpickle an ``Err`` together with its notes and trace."""
     return Err(error)._with_meta(notes, trace)
