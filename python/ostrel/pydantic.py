@@ -189,7 +189,21 @@ if TYPE_CHECKING:
     from typing import TypeAlias
 
     Option: TypeAlias = Some[_T] | Nothing
+    """``Option[T]`` as a pydantic field type: ``Some[T] | Nothing`` for the type checker.
+
+    Validates ``None`` or ``Nothing()`` to ``Nothing()``, and any other value, or
+    ``Some(value)``, as a ``T`` wrapped in ``Some``. Serialises to ``None`` or the bare
+    value; the JSON schema is the schema of ``T`` or null.
+    """
+
     Result: TypeAlias = Ok[_T] | Err[_E]
+    """``Result[T, E]`` as a pydantic field type: ``Ok[T] | Err[E]`` for the type checker.
+
+    Serialises to ``{"ok": value}`` or ``{"err": error}``, the latter with the lists
+    ``"notes"`` and ``"trace"`` when the ``Err`` has any. Validates from that object or
+    from an ``Ok``/``Err`` (keeping its notes and trace); the JSON schema is ``oneOf``
+    the two objects.
+    """
 else:
     Option = _FieldType("Option", _OptionClass, 1, _OptionSchema)
     Result = _FieldType("Result", _ResultClass, 2, _ResultSchema)
