@@ -4,7 +4,7 @@ from __future__ import annotations
 
 # ostrel_core is checked (installed, the right version, usable in this interpreter) before
 # the helpers, which import it, are loaded: its refusal then reads as the package's own.
-from . import _native  # noqa: F401
+from . import _native  # noqa: F401  # pyright: ignore[reportUnusedImport]
 
 try:
     from . import _accel as accel

@@ -33,7 +33,7 @@ from pydantic_core import core_schema
 
 from .option import Nothing, Some
 from .option import Option as _OptionClass
-from .result import Err, Ok, _rebuild_err
+from .result import Err, Ok, _rebuild_err  # pyright: ignore[reportPrivateUsage]
 from .result import Result as _ResultClass
 
 __all__ = ["Option", "Result"]
@@ -50,7 +50,8 @@ def _option_payload(value: Any) -> Any:
     (input to validate as the value, or a non-option put in by ``model_construct``, about
     which pydantic warns when it serialises it)."""
     if isinstance(value, Some):
-        return value.value
+        some: Some[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        return some.value
     if isinstance(value, Nothing):
         return None
     return value
@@ -63,9 +64,11 @@ def _to_option(value: Any) -> Any:
 def _result_input(value: Any) -> Any:
     """Accept an ``Ok``/``Err`` where the ``{"ok": ...}``/``{"err": ...}`` object is expected."""
     if isinstance(value, Ok):
-        return {_OK_TAG: value.value}
+        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        return {_ERR_TAG: value.error, "notes": list(value.notes), "trace": list(value.trace)}
+        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        return {_ERR_TAG: err.error, "notes": list(err.notes), "trace": list(err.trace)}
     return value
 
 
@@ -77,13 +80,15 @@ def _to_result(value: dict[str, Any]) -> Any:
 
 def _result_output(value: Any) -> Any:
     if isinstance(value, Ok):
-        return {_OK_TAG: value.value}
+        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        out: dict[str, Any] = {_ERR_TAG: value.error}
-        if value.notes:
-            out["notes"] = list(value.notes)
-        if value.trace:
-            out["trace"] = list(value.trace)
+        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        out: dict[str, Any] = {_ERR_TAG: err.error}
+        if err.notes:
+            out["notes"] = list(err.notes)
+        if err.trace:
+            out["trace"] = list(err.trace)
         return out
     return value  # not a result: pydantic warns
 
@@ -174,7 +179,7 @@ class _FieldType:
         return f"ostrel.pydantic.{self._name}"
 
     def __getitem__(self, params: Any) -> Any:
-        args = params if isinstance(params, tuple) else (params,)
+        args: tuple[Any, ...] = params if isinstance(params, tuple) else (params,)  # pyright: ignore[reportUnknownVariableType]
         if len(args) != self._arity:
             raise TypeError(f"{self._name}[...] takes {self._arity} type argument(s), got {len(args)}")
         return Annotated[self._origin[params], self._metadata()]
