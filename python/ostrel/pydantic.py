@@ -33,8 +33,7 @@ from pydantic_core import core_schema
 
 from .option import Nothing, Some
 from .option import Option as _OptionClass
-from .result import Err, Ok
-from .result import _rebuild_err  # pyright: ignore[reportPrivateUsage] - the package's own unpickling helper
+from .result import Err, Ok, _rebuild_err  # pyright: ignore[reportPrivateUsage]
 from .result import Result as _ResultClass
 
 __all__ = ["Option", "Result"]
@@ -51,7 +50,7 @@ def _option_payload(value: Any) -> Any:
     (input to validate as the value, or a non-option put in by ``model_construct``, about
     which pydantic warns when it serialises it)."""
     if isinstance(value, Some):
-        some: Some[Any] = value  # pyright: ignore[reportUnknownVariableType] - narrowed from Any
+        some: Some[Any] = value  # pyright: ignore[reportUnknownVariableType]
         return some.value
     if isinstance(value, Nothing):
         return None
@@ -65,10 +64,10 @@ def _to_option(value: Any) -> Any:
 def _result_input(value: Any) -> Any:
     """Accept an ``Ok``/``Err`` where the ``{"ok": ...}``/``{"err": ...}`` object is expected."""
     if isinstance(value, Ok):
-        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType] - narrowed from Any
+        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType] - narrowed from Any
+        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_ERR_TAG: err.error, "notes": list(err.notes), "trace": list(err.trace)}
     return value
 
@@ -81,10 +80,10 @@ def _to_result(value: dict[str, Any]) -> Any:
 
 def _result_output(value: Any) -> Any:
     if isinstance(value, Ok):
-        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType] - narrowed from Any
+        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType] - narrowed from Any
+        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
         out: dict[str, Any] = {_ERR_TAG: err.error}
         if err.notes:
             out["notes"] = list(err.notes)
@@ -195,7 +194,21 @@ if TYPE_CHECKING:
     from typing import TypeAlias
 
     Option: TypeAlias = Some[_T] | Nothing
+    """``Option[T]`` as a pydantic field type: ``Some[T] | Nothing`` for the type checker.
+
+    Validates ``None`` or ``Nothing()`` to ``Nothing()``, and any other value, or
+    ``Some(value)``, as a ``T`` wrapped in ``Some``. Serialises to ``None`` or the bare
+    value; the JSON schema is the schema of ``T`` or null.
+    """
+
     Result: TypeAlias = Ok[_T] | Err[_E]
+    """``Result[T, E]`` as a pydantic field type: ``Ok[T] | Err[E]`` for the type checker.
+
+    Serialises to ``{"ok": value}`` or ``{"err": error}``, the latter with the lists
+    ``"notes"`` and ``"trace"`` when the ``Err`` has any. Validates from that object or
+    from an ``Ok``/``Err`` (keeping its notes and trace); the JSON schema is ``oneOf``
+    the two objects.
+    """
 else:
     Option = _FieldType("Option", _OptionClass, 1, _OptionSchema)
     Result = _FieldType("Result", _ResultClass, 2, _ResultSchema)
