@@ -1,4 +1,5 @@
-"""Ok and Err (with Some and Nothing where they share a table): values, text forms, equality, hashing,\ncombinators, operators, copying, pickling."""
+"""Ok and Err (with Some and Nothing where they share a table): values, text forms, equality, hashing,
+combinators, operators, copying, pickling."""
 
 import copy
 import pickle
@@ -140,7 +141,8 @@ ROWS = [  # variant, method, args ("f"/"g" record and give OUT, "z" records and 
     (Ok, "__rshift__", "f", OUT, [("f", V)]), (Err, "__rshift__", "f", SELF, []),
     (Some, "unwrap", "", V, []), (Some, "expect", ["m"], V, []), (Some, "unwrap_or", [D], V, []),
     (Some, "unwrap_or_else", [5], V, []), (Some, "map", "f", new(Some, OUT), [("f", V)]),
-    (Some, "and_then", "f", OUT, [("f", V)]), (Some, "or_else", [5], SELF, []), (Some, "inspect", "f", SELF, [("f", V)]),
+    (Some, "and_then", "f", OUT, [("f", V)]), (Some, "or_else", [5], SELF, []),
+    (Some, "inspect", "f", SELF, [("f", V)]),
     (Some, "filter", "f", new(Some, V), [("f", V)]), (Some, "filter", "z", Nothing(), [("z", V)]),
     (Some, "ok_or", [D], new(Ok, V), []), (Some, "ok_or_else", [5], new(Ok, V), []),
     (Nothing, "unwrap_or", [D], D, []), (Nothing, "unwrap_or_else", "f", OUT, [("f",)]),
