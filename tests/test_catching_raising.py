@@ -3,12 +3,10 @@
 import asyncio
 import gc
 import inspect
-import subprocess
 import sys
-import textwrap
 
 import pytest
-from conftest import balanced
+from conftest import balanced, run_script
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, catching, unwrap_or_raise
 
@@ -137,7 +135,7 @@ unwrap_or_raise(start())
         ["reading the port", "via parse <- start"] if sys.version_info >= (3, 11) else [])),
 ])
 def test_printed_tracebacks(which, shown):
-    proc = subprocess.run([sys.executable, "-c", TRACEBACKS, which], capture_output=True, text=True, timeout=60)
+    proc = run_script(TRACEBACKS, which)
     found = [next((i for i, line in enumerate(proc.stderr.splitlines()) if want in line), -1) for want in shown]
     assert proc.returncode == 1 and -1 not in found and found == sorted(found), proc.stderr
 

@@ -2,12 +2,9 @@
 
 import asyncio
 import inspect
-import subprocess
-import sys
-import textwrap
 
 import pytest
-from conftest import processing_notes
+from conftest import processing_notes, run_script
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, propagate
 
@@ -112,8 +109,7 @@ PROTOCOL = r"""
 
 
 def test_unwrap_failure_protocol_at_every_raise_site():
-    out = subprocess.run([sys.executable, "-c", textwrap.dedent(PROTOCOL)],
-                         capture_output=True, text=True, timeout=60)
+    out = run_script(PROTOCOL)
     assert out.returncode == 0 and out.stdout == "protocol ok\n", out.stderr
 
 

@@ -1,11 +1,7 @@
 """collect, partition, collect_options, somes: results, stopping, positions, leaks."""
 
-import subprocess
-import sys
-import textwrap
-
 import pytest
-from conftest import balanced
+from conftest import balanced, run_script
 
 from ostrel import Err, Nothing, Ok, Some, collect, collect_options, partition, somes
 
@@ -78,13 +74,12 @@ def test_balanced(fn, items):
 
 
 def test_huge_input_in_a_subprocess():
-    code = textwrap.dedent("""
+    proc = run_script("""
         from ostrel import Ok, collect, partition
         n = 2_000_000
         r = collect(Ok(i) for i in range(n))
         assert len(r.value) == n and r.value[-1] == n - 1
         values, errs = partition(Ok(i) for i in range(n))
         assert len(values) == n and errs == []
-    """)
-    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    """, timeout=120)
     assert proc.returncode == 0, proc.stderr

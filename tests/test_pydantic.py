@@ -2,12 +2,11 @@
 
 import datetime
 import json
-import subprocess
-import sys
 import warnings
 from typing import Generic, TypeVar
 
 import pytest
+from conftest import run_script
 from ostrel import Err, Nothing, Ok, Some
 from ostrel.pydantic import Option, Result
 from pydantic import BaseModel, ValidationError
@@ -32,7 +31,7 @@ class Job(BaseModel):
      "ostrel.pydantic needs pydantic 2; install it with: python3 -m pip install 'ostrel[pydantic]'"),
 ], ids=["import-ostrel", "without-pydantic"])
 def test_pydantic_is_optional(code, out):
-    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
+    proc = run_script(code)
     assert (proc.returncode, proc.stdout.strip(), proc.stderr) == (0, out, "")
 
 
