@@ -85,12 +85,9 @@ def check_many(got, n):
 def processes():
     """{pid: (parent pid, session id)} of every live process (Linux /proc; no psutil)."""
     table = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                stat = Path(f"/proc/{entry}/stat").read_text()
-            except OSError:
-                continue
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError):  # gone meanwhile
+            stat = Path(f"/proc/{entry}/stat").read_text()
             state, ppid, _pgrp, sid = stat[stat.rindex(")") + 2:].split()[:4]
             if state != "Z":  # a zombie has exited and is only not yet reaped
                 table[int(entry)] = (int(ppid), int(sid))
