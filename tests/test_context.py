@@ -6,7 +6,7 @@ import inspect
 import pytest
 from conftest import processing_notes, run_script
 
-from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, propagate
+from ostrel import Err, Ok, Result, Some, UnwrapError, propagate
 
 
 S = type("S", (str,), {})
