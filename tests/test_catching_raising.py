@@ -3,12 +3,10 @@
 import asyncio
 import gc
 import inspect
-import subprocess
 import sys
-import textwrap
 
 import pytest
-from conftest import balanced
+from conftest import balanced, run_script
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, catching, unwrap_or_raise
 
@@ -21,30 +19,32 @@ def boom(exc):
     return fn
 
 
-@pytest.mark.parametrize("exc, targets", [  # the matching table of Result.catch
-    (VE, ()), (VE, (KeyError,)), (VE, ((KeyError, ValueError),)),
-    (VE, (KeyError, (OSError, (ArithmeticError, ValueError)))), (VE, (5, "x", None, VE)),
-    (VE, (5, Exception)), (KeyboardInterrupt(), ()), (SystemExit(3), ()),
-    (KeyboardInterrupt(), (BaseException,)), (VE, ([ValueError],)),
+@pytest.mark.parametrize("exc, targets, caught", [  # nested tuples; entries that are no class never match
+    (VE, (), True), (VE, (KeyError,), False), (VE, ((KeyError, ValueError),), True),
+    (VE, (KeyError, (OSError, (ArithmeticError, ValueError))), True), (VE, (5, "x", None, VE), False),
+    (VE, (5, Exception), True), (VE, ([ValueError],), False), (KeyboardInterrupt(), (), False),
+    (SystemExit(3), (), False), (KeyboardInterrupt(), (BaseException,), True),
 ])
 @pytest.mark.parametrize("on_error", [None, repr])
-@pytest.mark.parametrize("is_async", [False, True], ids=["sync", "async"])
-def test_catching_matches_like_result_catch(exc, targets, on_error, is_async):
-    try:
-        expected = Result.catch(boom(exc), *targets, on_error=on_error or (lambda e: e))
-    except BaseException as e:  # noqa: BLE001
-        expected = e
-    fn = boom(exc)
-    if is_async:
-        async def fn(*_):
-            raise exc
-    decorated = catching(*targets, on_error=on_error)(fn)
-    try:
-        got = asyncio.run(decorated()) if is_async else decorated()
-    except BaseException as e:  # noqa: BLE001
-        got = e
-    assert got is expected if isinstance(expected, BaseException) else (
-        type(got) is Err and got.error == expected.error and (on_error or got.error is exc))
+@pytest.mark.parametrize("how", ["Result.catch", "catching", "async catching"])
+def test_catch_matching(exc, targets, caught, on_error, how):
+    async def aboom():
+        raise exc
+    seen = []
+    handler = lambda e: seen.append(e) or (on_error or (lambda e: e))(e)  # noqa: E731
+    if how == "Result.catch":
+        call = lambda: Result.catch(boom(exc), *targets, on_error=handler)  # noqa: E731
+    else:
+        fn = catching(*targets, on_error=on_error and handler)(aboom if how.startswith("async") else boom(exc))
+        call = (lambda: asyncio.run(fn())) if how.startswith("async") else fn
+    if caught:
+        r = call()
+        assert (type(r), r.notes, r.trace) == (Err, (), ()) and r.error == (repr(exc) if on_error else exc)
+        assert (on_error or r.error is exc) and seen == [exc] * (bool(on_error) or how == "Result.catch")
+    else:
+        with pytest.raises(BaseException) as info:
+            call()
+        assert info.value is exc and info.value.__traceback__ is not None and seen == []
 
 
 async def aread(path: str, *, mode: str = "r") -> int:
@@ -135,7 +135,7 @@ unwrap_or_raise(start())
         ["reading the port", "via parse <- start"] if sys.version_info >= (3, 11) else [])),
 ])
 def test_printed_tracebacks(which, shown):
-    proc = subprocess.run([sys.executable, "-c", TRACEBACKS, which], capture_output=True, text=True, timeout=60)
+    proc = run_script(TRACEBACKS, which)
     found = [next((i for i, line in enumerate(proc.stderr.splitlines()) if want in line), -1) for want in shown]
     assert proc.returncode == 1 and -1 not in found and found == sorted(found), proc.stderr
 

@@ -1,7 +1,6 @@
 """A million nested values: every operation succeeds or raises RecursionError, and none crashes."""
 
-import subprocess
-import sys
+from conftest import run_script
 
 SCRIPT = """
 import copy, gc, pickle, sys
@@ -27,6 +26,6 @@ for kinds in [(Some, Ok, Err), (Some,), (Err,)]:
 
 
 def test_deep_chains_do_not_crash():
-    proc = subprocess.run([sys.executable, "-c", SCRIPT], capture_output=True, text=True, timeout=300)
+    proc = run_script(SCRIPT, timeout=300)
     assert proc.returncode == 0, proc.stdout[-300:] + proc.stderr[-2000:]
     assert proc.stdout.count("released") == 3

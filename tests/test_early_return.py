@@ -14,14 +14,9 @@ def undecorated(r):
 
 # Each body unwraps `r` in one way (source text, so that its comprehensions belong to the
 # decorated code object); the flag says whether a failure there is the body's own.
-BODIES = {
-    "Ok(r.unwrap())": True,
-    "Ok([x.unwrap() for x in [r]])": True,
-    "Ok({k: {x.unwrap() for x in [r]} for k in 'a'})": True,
-    "Ok(sum(x.unwrap() for x in [r]))": True,
-    "Ok(undecorated(r))": False,
-    "Ok(list(map(lambda x: x.unwrap(), [r])))": False,
-}
+BODIES = {"Ok(r.unwrap())": True, "Ok([x.unwrap() for x in [r]])": True,
+          "Ok({k: {x.unwrap() for x in [r]} for k in 'a'})": True, "Ok(sum(x.unwrap() for x in [r]))": True,
+          "Ok(undecorated(r))": False, "Ok(list(map(lambda x: x.unwrap(), [r])))": False}
 
 
 def as_functions(src):
@@ -53,20 +48,14 @@ def test_only_the_bodys_own_unwrap_returns(kind, is_async):
 def steps(r, how):
     if how == "expect":
         return Ok(r.expect("reading r"))
-    if how == "sugar":
-        return Ok(r.unwrap(err="E", note="m"))
-    if how == "unwrap_err":
-        return Ok(r.unwrap_err())
-    return Ok(r.unwrap())
+    return Ok(r.unwrap(err="E", note="m") if how == "sugar" else r.unwrap_err() if how == "unwrap_err" else r.unwrap())
 
 
 @pytest.mark.parametrize("r, how, expected", [
     (Err(1), "expect", Err(1)._with_meta(("reading r",), ("steps",))),
     (Err(1), "sugar", Err("E")._with_meta(("caused by 1", "m"), ("steps",))),
-    (Nothing(), "sugar", Err("E")._with_meta(("m",), ("steps",))),
-    (Nothing(), "unwrap", Nothing()),
-    (Nothing(), "expect", Nothing()),
-    (Some(3), "sugar", Ok(3)),
+    (Nothing(), "sugar", Err("E")._with_meta(("m",), ("steps",))), (Nothing(), "unwrap", Nothing()),
+    (Nothing(), "expect", Nothing()), (Some(3), "sugar", Ok(3)),
 ])
 def test_containers_returned(r, how, expected):
     got = steps(r, how)
@@ -90,11 +79,8 @@ def plain(r, extra):
     return Ok(r.unwrap() + extra)
 
 
-@pytest.mark.parametrize("fn, site", [
-    (functools.partial(plain, extra=1), "plain"),
-    (Callable(), "Callable"),
-    (functools.lru_cache(functools.partial(plain, extra=1)), "plain"),
-])
+@pytest.mark.parametrize("fn, site", [(functools.partial(plain, extra=1), "plain"), (Callable(), "Callable"),
+                                      (functools.lru_cache(functools.partial(plain, extra=1)), "plain")])
 def test_sites_and_early_return_of_other_callables(fn, site):
     decorated = propagate(fn)
     assert decorated(Ok(1)) in (Ok(1), Ok(2))

@@ -1,14 +1,11 @@
 """The module object, the six classes as registered, and the lookups into the companion package."""
 
-import subprocess
-import sys
-import textwrap
 import weakref
 
 import pytest
 
 import ostrel_core as core
-from conftest import raised
+from conftest import raised, run_script
 from ostrel_core import Err, Nothing, Ok, Option, Result, Some
 
 U = "unwrap(*, err=None, note=None)"
@@ -117,7 +114,7 @@ def test_class_registration(cls, module, base, sig, doc, fields):
 
 
 def run_py(code):
-    proc = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True)
+    proc = run_script(code)
     assert proc.returncode == 0, proc.stderr
     return proc.stdout.splitlines()
 

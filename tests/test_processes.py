@@ -2,6 +2,7 @@
 
 Each pool is started once for the module and shut down at its end, after which no worker
 may be left (checked through /proc, with the multiprocessing helpers allowed to stay).
+test_dask.py sends the same values through Dask with these helpers.
 """
 
 import concurrent.futures
@@ -33,12 +34,8 @@ def exception_with_note():
 def sample(i):
     """The i-th value a worker builds and sends back."""
     return [
-        Ok(1),
-        Err("disk full").note("saving report").traced("save").traced("run"),
-        Some([1, {"k": (2, None)}]),
-        Nothing(),
-        Ok(Some(Err(Nothing()).note("inner"))),
-        Err(exception_with_note()).note("outer").traced("parse"),
+        Ok(1), Err("disk full").note("saving report").traced("save").traced("run"), Some([1, {"k": (2, None)}]),
+        Nothing(), Ok(Some(Err(Nothing()).note("inner"))), Err(exception_with_note()).note("outer").traced("parse"),
         [Ok(None), Some(Some(Nothing())), {"e": Err(b"\x00").traced("io")}],
     ][i]
 
@@ -47,33 +44,17 @@ SAMPLES = range(7)
 
 
 def shape(value):
-    """A comparable picture of a value: exceptions by type, args and notes; results with notes and trace."""
+    """A comparable picture of a value: exceptions by type, args and notes; results with notes and
+    trace; Nothing by whether it is the one shared instance."""
     if isinstance(value, BaseException):
         return (type(value), value.args, getattr(value, "__notes__", None))
     if isinstance(value, (Ok, Err)):
-        payload = value.value if isinstance(value, Ok) else value.error
-        return (type(value), shape(payload), value.notes, value.trace)
-    if isinstance(value, Some):
-        return (Some, shape(value.value))
+        return (type(value), shape(value.value if isinstance(value, Ok) else value.error), value.notes, value.trace)
+    if isinstance(value, (Some, Nothing)):
+        return (Some, shape(value.value)) if isinstance(value, Some) else ("Nothing", value is Nothing())
     if isinstance(value, (list, tuple)):
         return (type(value), [shape(v) for v in value])
-    if isinstance(value, dict):
-        return {k: shape(v) for k, v in value.items()}
-    return value
-
-
-def nothings(value):
-    """Every Nothing inside ``value``."""
-    if isinstance(value, Nothing):
-        return [value]
-    inner = {Ok: "value", Err: "error", Some: "value"}.get(type(value))
-    if inner:
-        return nothings(getattr(value, inner))
-    if isinstance(value, (list, tuple)):
-        return [n for v in value for n in nothings(v)]
-    if isinstance(value, dict):
-        return [n for v in value.values() for n in nothings(v)]
-    return []
+    return {k: shape(v) for k, v in value.items()} if isinstance(value, dict) else value
 
 
 def parse(text):
@@ -93,15 +74,20 @@ def worker_pid(_):
     return os.getpid()
 
 
+def check_many(got, n):
+    """``got`` is ``many(n)`` as sent back, and collect/partition work on it."""
+    assert got == many(n) and all(e.notes == ("checking rows",) for e in got[::100])
+    values, errs = partition(got)
+    assert (len(values), len(errs)) == (n - n // 100, n // 100)
+    assert collect(got) is got[0] and collect(got[1:100]) == Ok(list(range(1, 100)))
+
+
 def processes():
     """{pid: (parent pid, session id)} of every live process (Linux /proc; no psutil)."""
     table = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                stat = Path(f"/proc/{entry}/stat").read_text()
-            except OSError:
-                continue
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError):  # gone meanwhile
+            stat = Path(f"/proc/{entry}/stat").read_text()
             state, ppid, _pgrp, sid = stat[stat.rindex(")") + 2:].split()[:4]
             if state != "Z":  # a zombie has exited and is only not yet reaped
                 table[int(entry)] = (int(ppid), int(sid))
@@ -115,11 +101,10 @@ def cmdline(pid):
         return ""
 
 
-def strays(root=None):
-    """Processes below ``root`` except the multiprocessing helpers (its children whose command
+def strays():
+    """Processes below this one except the multiprocessing helpers (its children whose command
     line names one); whatever runs below a helper counts."""
-    root = os.getpid() if root is None else root
-    table = processes()
+    root, table = os.getpid(), processes()
     found, todo = [], [root]
     while todo:
         parent = todo.pop()
@@ -144,82 +129,43 @@ def no_workers_left():
     wait_until_gone(strays)
 
 
-class Executor:
-    """One interface over ProcessPoolExecutor and multiprocessing.Pool."""
-
-    def __init__(self, kind):
-        self.kind = kind
-        if kind == "pool":
-            self.pool = multiprocessing.get_context("spawn").Pool(2)
-        else:
-            self.pool = concurrent.futures.ProcessPoolExecutor(2, mp_context=multiprocessing.get_context(kind))
-
-    def call(self, fn, *args):
-        if self.kind == "pool":
-            return self.pool.apply_async(fn, args).get(TIMEOUT)
-        return self.pool.submit(fn, *args).result(TIMEOUT)
-
-    def map(self, fn, items):
-        if self.kind == "pool":
-            return self.pool.map_async(fn, items).get(TIMEOUT)
-        return list(self.pool.map(fn, items, timeout=TIMEOUT))
-
-    def close(self):
-        if self.kind == "pool":
-            self.pool.close()
-            self.pool.join()
-        else:
-            self.pool.shutdown(wait=True)
-
-
 @pytest.fixture(scope="module", params=["spawn", "forkserver", "pool"])
-def executor(request):
-    ex = Executor(request.param)
-    yield ex
-    ex.close()
+def pool_map(request):
+    """map(fn, items) over a pool of two workers of the given kind."""
+    if request.param == "pool":
+        pool = multiprocessing.get_context("spawn").Pool(2)
+        yield lambda fn, items: pool.map_async(fn, items).get(TIMEOUT)
+        pool.close()
+        pool.join()
+    else:
+        with concurrent.futures.ProcessPoolExecutor(2, mp_context=multiprocessing.get_context(request.param)) as ex:
+            yield lambda fn, items: list(ex.map(fn, items, timeout=TIMEOUT))
 
 
-def test_workers_are_other_processes(executor):
-    assert os.getpid() not in executor.map(worker_pid, range(4))
-
-
-@pytest.mark.parametrize("i", SAMPLES)
-def test_results_arrive_as_built(executor, i):
-    got = executor.call(sample, i)
-    assert shape(got) == shape(sample(i))
-    assert all(n is Nothing() for n in nothings(got))
-    assert len(nothings(got)) == len(nothings(sample(i)))
-
-
-def test_caught_exceptions_keep_type_and_message(executor):
-    ok, bad = executor.map(parse, ["42", "forty-two"])
-    assert ok == Ok(42)
-    assert type(bad.error) is ValueError
+def test_results_arrive_as_built(pool_map):
+    assert os.getpid() not in pool_map(worker_pid, range(4))  # the workers are other processes
+    got = pool_map(sample, SAMPLES)
+    assert [shape(v) for v in got] == [shape(sample(i)) for i in SAMPLES]
+    ok, bad = pool_map(parse, ["42", "forty-two"])  # caught in the worker: type and message kept
+    assert ok == Ok(42) and type(bad.error) is ValueError
     assert str(bad.error) == "invalid literal for int() with base 10: 'forty-two'"
-    assert executor.map(lookup, ["a", "b"]) == [Ok(1), Err("missing 'b'")]
+    assert pool_map(lookup, ["a", "b"]) == [Ok(1), Err("missing 'b'")]
 
 
-def test_a_hundred_thousand_results_in_one_list(executor):
-    got = executor.call(many, BIG)
-    assert got == many(BIG)
-    assert all(len(e.notes) == 1 for e in got[::100])
-    values, errs = partition(got)
-    assert (len(values), len(errs)) == (BIG - BIG // 100, BIG // 100)
-    assert collect(got) is got[0]
-    assert collect(got[1:100]) == Ok(list(range(1, 100)))
+def test_a_hundred_thousand_results_in_one_list(pool_map):
+    check_many(pool_map(many, [BIG])[0], BIG)
 
 
-def guide_scripts():
-    """The guide's ```python no-run script blocks: complete programs with their # Out: lines."""
+def session(sid):
+    return {pid: cmdline(pid) for pid, (_, s) in processes().items() if s == sid}
+
+
+@pytest.mark.parametrize("index", [0, 1], ids=["pool", "dask"])
+def test_guide_scripts(index, tmp_path):
+    """The guide's ```python no-run script blocks run as programs of their own, in their own session:
+    the output matches their # Out: lines, and none of their processes outlives them."""
     text = (ROOT / "docs" / "guide.md").read_text(encoding="utf-8")
-    fence = re.compile(r"^```python no-run script\n(?P<body>.*?)^```[ \t]*$", re.M | re.S)
-    return [m["body"] for m in fence.finditer(text)]
-
-
-def run_guide_script(index, tmp_path):
-    """Run a guide script as a program of its own, in its own session: its output must match its
-    # Out: lines, and none of its processes may outlive it."""
-    body = guide_scripts()[index]
+    body = re.findall(r"^```python no-run script\n(.*?)^```[ \t]*$", text, re.M | re.S)[index]
     script = tmp_path / "example.py"
     script.write_text(body, encoding="utf-8")
     proc = subprocess.Popen([sys.executable, str(script)], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -233,11 +179,3 @@ def run_guide_script(index, tmp_path):
         with contextlib.suppress(ProcessLookupError):
             os.killpg(proc.pid, signal.SIGKILL)
         proc.wait()
-
-
-def test_guide_pool_script(tmp_path):
-    run_guide_script(0, tmp_path)
-
-
-def session(sid):
-    return {pid: cmdline(pid) for pid, (_, s) in processes().items() if s == sid}

@@ -1,4 +1,5 @@
-"""Ok and Err: values, text forms, equality, hashing, combinators, operators, copying, pickling."""
+"""Ok and Err (with Some and Nothing where they share a table): values, text forms, equality, hashing,
+combinators, operators, copying, pickling."""
 
 import copy
 import pickle
@@ -116,10 +117,12 @@ SELF, RAISES = "receiver", "raises"
 
 
 def new(cls, payload):
-    return lambda res, r: type(res) is cls and res is not r and (res.error if cls is Err else res.value) is payload
+    return lambda res, r: (type(res) is cls and res is not r and (res.error if cls is Err else res.value) is payload
+                           and (cls is not Err or (res.notes, res.trace) == ((), ())))
 
 
-ROWS = [  # variant, method, args ("f"/"g" stand for recording callables), expected, recorded calls
+ROWS = [  # variant, method, args ("f"/"g" record and give OUT, "z" records and gives 0; 5 is never called),
+    # expected (SELF: the receiver itself), recorded calls: positional only, once, only when used
     (Ok, "is_ok_and", "f", True, [("f", V)]), (Err, "is_ok_and", "f", False, []),
     (Ok, "is_err_and", "f", False, []), (Err, "is_err_and", "f", True, [("f", XE)]),
     (Ok, "unwrap_or", [D], V, []), (Err, "unwrap_or", [D], D, []),
@@ -136,15 +139,30 @@ ROWS = [  # variant, method, args ("f"/"g" stand for recording callables), expec
     (Ok, "swap_ok", "f", RAISES, []), (Err, "swap_ok", "f", SELF, []),
     (Ok, "__or__", "f", new(Ok, OUT), [("f", V)]), (Err, "__or__", "f", SELF, []),
     (Ok, "__rshift__", "f", OUT, [("f", V)]), (Err, "__rshift__", "f", SELF, []),
+    (Some, "unwrap", "", V, []), (Some, "expect", ["m"], V, []), (Some, "unwrap_or", [D], V, []),
+    (Some, "unwrap_or_else", [5], V, []), (Some, "map", "f", new(Some, OUT), [("f", V)]),
+    (Some, "and_then", "f", OUT, [("f", V)]), (Some, "or_else", [5], SELF, []),
+    (Some, "inspect", "f", SELF, [("f", V)]),
+    (Some, "filter", "f", new(Some, V), [("f", V)]), (Some, "filter", "z", Nothing(), [("z", V)]),
+    (Some, "ok_or", [D], new(Ok, V), []), (Some, "ok_or_else", [5], new(Ok, V), []),
+    (Nothing, "unwrap_or", [D], D, []), (Nothing, "unwrap_or_else", "f", OUT, [("f",)]),
+    (Nothing, "map", [5], SELF, []), (Nothing, "and_then", [5], SELF, []), (Nothing, "or_else", "f", OUT, [("f",)]),
+    (Nothing, "inspect", [5], SELF, []), (Nothing, "filter", [5], SELF, []), (Nothing, "ok_or", [D], new(Err, D), []),
+    (Nothing, "ok_or_else", "f", new(Err, OUT), [("f",)]),
+    (Some, "__or__", "f", new(Some, OUT), [("f", V)]), (Some, "__rshift__", "f", OUT, [("f", V)]),
+    (Nothing, "__or__", [5], SELF, []), (Nothing, "__rshift__", [5], SELF, []),
+    (Some, "__copy__", "", SELF, []), (Nothing, "__copy__", "", SELF, []), (Nothing, "__deepcopy__", [{}], SELF, []),
+    (Some, "__reduce__", "", lambda res, r: res == (Some, (V,)) and res[1][0] is V, []),
+    (Nothing, "__reduce__", "", lambda res, r: res == (Nothing, ()), []),
 ]
 
 
 @pytest.mark.parametrize("variant, method, args, expected, recorded", ROWS)
 def test_each_method_on_each_variant(variant, method, args, expected, recorded):
     calls = []
-    rec = {t: (lambda t: lambda *a: calls.append((t, *a)) or OUT)(t) for t in "fg"}
-    r = variant(V if variant is Ok else XE)
-    bound = [rec[a] if isinstance(a, str) else a for a in args]
+    rec = {t: (lambda t, out: lambda *a: calls.append((t, *a)) or out)(t, out) for t, out in zip("fgz", (OUT, OUT, 0))}
+    r = Nothing() if variant is Nothing else variant(XE if variant is Err else V)
+    bound = [rec.get(a, a) if isinstance(a, str) else a for a in args]
     if expected is RAISES:
         assert raised(lambda: getattr(r, method)(*bound)).container is r
     else:
@@ -160,6 +178,8 @@ def test_outcomes_are_unchecked_and_predicates_give_booleans():
     m = e.map_err(str.upper)
     assert m.error == "E" and m.notes is e.notes and m.trace is e.trace
     assert Ok(1).to_option() is not Ok(1).to_option() and Err(1).to_option() is Nothing()
+    assert Some(2).map(lambda v: None) == Some(None) and Some(2).and_then(lambda v: 7) == 7
+    assert Some(1).map(lambda v: NotImplemented).value is NotImplemented and Some(0).filter(bool) is Nothing()
     e, o = Err(1), Ok(1)  # a callable is checked only by calling it
     assert e.map(5) is e and o.map_err(5) is o and e.is_ok_and(5) is False
     assert "'int' object is not callable" in str(raised(lambda: o.map(5)))
