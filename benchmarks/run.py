@@ -9,7 +9,8 @@ per interpreter, the machine, the interpreter builds and the command line.
 
 Every figure is a ratio to a baseline timed in the same run, interleaved with
 it, so that a shared, noisy machine moves both alike; each cell keeps the
-minimum of its repeats, net of the empty timeit loop. The baseline of most
+minimum of its repeats, net of the empty timeit loop, in CPU time of the
+process, so that time spent descheduled does not count. The baseline of most
 rows is the floor: a tiny C extension with ostrel's entry shapes that does no
 work (benchmarks/floor/floor.c). The everyday functions are measured against
 the same job written as a plain Python loop. Peers (result, returns, option,
@@ -177,7 +178,10 @@ class Cell:
     def __init__(self, ns, stmt):
         names = sorted(ns)
         setup = "\n".join(f"{k} = _g_{k}" for k in names)  # locals, not globals
-        self.timer = timeit.Timer(stmt, setup, globals={f"_g_{k}": ns[k] for k in names})
+        # CPU time of this process: the time it spends descheduled on a shared
+        # machine does not count, only what it executes.
+        self.timer = timeit.Timer(stmt, setup, timer=time.process_time,
+                                  globals={f"_g_{k}": ns[k] for k in names})
         self.number = 1
 
     def calibrate(self, target):
@@ -318,7 +322,8 @@ def suite(quick, only):
     """Run every operation on this interpreter; return the figures as a dict."""
     sys.path.insert(0, str(HERE))
     import peers
-    target, reps = (0.02, 3) if quick else (0.1, 5)
+    # Many short samples: the minimum of those that ran undisturbed.
+    target, reps = (0.01, 5) if quick else (0.02, 15)
     info = {"build": build_info(), "libraries": libraries(),
             "load_start": os.getloadavg() if hasattr(os, "getloadavg") else None}
     adapters, notes = {}, []
