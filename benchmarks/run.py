@@ -117,8 +117,8 @@ LIMIT = {"new": ("<", 1.0), "read": ("<=", 1.1), "attr": ("<=", 1.1), "call": ("
          "eq": ("<=", 1.1), "hash": ("<", 1.0)}
 # Rows where the interpreter, not ostrel, can put a peer level or ahead on
 # 3.12+ (specialised property reads, inlined Python-to-Python calls): the
-# profiles in RESULTS.md explain them (benchmarks/profile.py).
-PROFILED = {"ok_value", "err_value", "ok_is_ok", "err_is_ok", "ok_then_p"}
+# profiles in RESULTS.md explain them (benchmarks/instructions.py).
+PROFILED = {"ok_value", "err_value", "ok_is_ok", "err_is_ok", "ok_then_b", "ok_then_p"}
 SECTIONS = {"collect_ok": "Everyday functions", "transfer": "Transfer"}
 OPS = [
     ("new_ok", "Ok(1)", "new", "new"),
