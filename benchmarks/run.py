@@ -55,14 +55,20 @@ def cache_dir():
 
 # ---- the floor ---------------------------------------------------------------
 
+def floor_path():
+    """Where this interpreter's build of the floor is kept."""
+    src = HERE / "floor" / "floor.c"
+    suffix = next((s for s in importlib.machinery.EXTENSION_SUFFIXES if "abi3" in s),
+                  sysconfig.get_config_var("EXT_SUFFIX"))
+    key = hashlib.sha256(src.read_bytes() + sys.version.encode() + sys.executable.encode())
+    return cache_dir() / "floor" / key.hexdigest()[:16] / f"ostrel_floor{suffix}"
+
+
 def build_floor():
     """Compile floor.c with this interpreter's flags into the cache; import it."""
     src = HERE / "floor" / "floor.c"
     cfg = sysconfig.get_config_var
-    suffix = next((s for s in importlib.machinery.EXTENSION_SUFFIXES if "abi3" in s),
-                  cfg("EXT_SUFFIX"))
-    key = hashlib.sha256(src.read_bytes() + sys.version.encode() + sys.executable.encode())
-    out = cache_dir() / "floor" / key.hexdigest()[:16] / f"ostrel_floor{suffix}"
+    out = floor_path()
     if not out.exists():
         out.parent.mkdir(parents=True, exist_ok=True)
         obj = out.with_suffix(".o")
