@@ -6,6 +6,11 @@ operation key of run.OPS to a timeit statement, or leaves it out where the
 library has no equivalent. The same names mean the same thing everywhere:
 ok/ok2 hold 1 (two distinct objects), err holds "e", some holds 1, d is a
 default, fb is a builtin and fp a Python function, good()/bad() succeed/raise.
+
+The everyday rows (collect, partition, early return, catching, unwrap_or_raise)
+use oks/mix (100,000 results: all Ok, or Err from the middle on at every tenth),
+small (1,000 Ok), early(a, b) (two unwraps and an Ok), cgood()/cbad() (good and
+bad behind the library's exception-catching decorator).
 """
 
 import pickle
@@ -104,6 +109,114 @@ def plain_pipeline():
     return {"run": run, "records": orders}
 
 
+# ---- the everyday functions ----------------------------------------------------
+
+N_RESULTS = 100_000
+N_SMALL = 1_000
+
+
+def results(Ok, Err, n=N_RESULTS):
+    """(all Ok, mixed): in the mix, every tenth result from the middle on is an Err."""
+    oks = [Ok(i) for i in range(n)]
+    mix = [Err(i) if i >= n // 2 and i % 10 == 9 else Ok(i) for i in range(n)]
+    return oks, mix
+
+
+def plain_everyday():
+    """The same jobs written by hand over ostrel values: the baselines of the everyday rows."""
+    from ostrel import Err, Ok, propagate
+
+    def collect_loop(items):
+        values = []
+        for r in items:
+            if r.is_err:
+                return r
+            values.append(r.value)
+        return Ok(values)
+
+    def partition_loop(items):
+        values, errors = [], []
+        for r in items:
+            if r.is_ok:
+                values.append(r.value)
+            else:
+                errors.append(r.error)
+        return values, errors
+
+    @propagate
+    def hand(a, b):
+        if a.is_err:
+            return a
+        if b.is_err:
+            return b
+        return Ok(a.value + b.value)
+
+    def hgood():
+        try:
+            return Ok(good())
+        except Exception as exc:
+            return Err(exc)
+
+    def hbad():
+        try:
+            return Ok(bad())
+        except Exception as exc:
+            return Err(exc)
+
+    oks, mix = results(Ok, Err)
+    return dict(collect_loop=collect_loop, partition_loop=partition_loop, hand=hand,
+                hgood=hgood, hbad=hbad, oks=oks, mix=mix, small=oks[:N_SMALL],
+                hok=Ok(1), hok2=Ok(1), herr=Err("e"))
+
+
+PLAIN_EVERYDAY = {
+    "py_collect": "collect_loop(oks)", "py_collect_mix": "collect_loop(mix)",
+    "py_collect_small": "collect_loop(small)", "py_partition": "partition_loop(oks)",
+    "py_partition_mix": "partition_loop(mix)", "py_early_ok": "hand(hok, hok2)",
+    "py_early_err": "hand(hok, herr)", "py_catch_ok": "hgood()", "py_catch_err": "hbad()",
+    "py_unwrap": "hok.unwrap()",
+}
+
+
+def _ostrel_everyday(ns, st):
+    """Rows for the functions this build of ostrel has; the others stay out (skipped)."""
+    import ostrel
+    ns["oks"], ns["mix"] = results(ostrel.Ok, ostrel.Err)
+    ns["small"] = ns["oks"][:N_SMALL]
+    if hasattr(ostrel, "collect"):
+        ns["collect"] = ostrel.collect
+        st.update(collect_ok="collect(oks)", collect_mix="collect(mix)",
+                  collect_small="collect(small)")
+    if hasattr(ostrel, "partition"):
+        ns["partition"] = ostrel.partition
+        st.update(partition_ok="partition(oks)", partition_mix="partition(mix)")
+    if hasattr(ostrel, "catching"):
+        ns["cgood"] = ostrel.catching(Exception)(good)
+        ns["cbad"] = ostrel.catching(Exception)(bad)
+        st.update(catching_ok="cgood()", catching_err="cbad()")
+    if hasattr(ostrel, "unwrap_or_raise"):
+        ns["unwrap_or_raise"] = ostrel.unwrap_or_raise
+        st.update(unwrap_or_raise="unwrap_or_raise(ok)")
+    if _has_early_return(ostrel):
+        @ostrel.propagate
+        def early(a, b):
+            return ostrel.Ok(a.unwrap() + b.unwrap())
+        ns["early"] = early
+        st.update(early_ok="early(ok, ok2)", early_err="early(ok, err)")
+
+
+def _has_early_return(ostrel):
+    """Whether unwrap() on an Err inside a @propagate function returns that Err."""
+    @ostrel.propagate
+    def probe(r):
+        return ostrel.Ok(r.unwrap())
+    try:
+        out = probe(ostrel.Err("probe"))
+    except Exception:
+        return False
+    return isinstance(out, ostrel.Err) and out.error == "probe"
+
+
 def _ns(Ok, Err, Some, errn, bind, **extra):
     run, orders = _pipeline(Ok, Err, "Ok", bind)
     ns = dict(Ok=Ok, Err=Err, Some=Some, ok=Ok(1), ok2=Ok(1), err=Err("e"),
@@ -130,13 +243,18 @@ def ostrel():
         "catch_ok": "Result.catch(good, on_error=str)", "catch_err": "Result.catch(bad, on_error=str)",
         "dumps_notes": "dumps(errn)", "loads_notes": "loads(blob)",
     })
+    _ostrel_everyday(ns, st)
     return ns, st
 
 
 def result():
-    from result import Err, Ok, UnwrapError, as_result
+    from result import Err, Ok, UnwrapError, as_result, do
+
+    def early(a, b):
+        return do(Ok(x + y) for x in a for y in b)
+
     ns = _ns(Ok, Err, None, Err("e"), "and_then", UnwrapError=UnwrapError,
-             cgood=as_result(Exception)(good), cbad=as_result(Exception)(bad))
+             cgood=as_result(Exception)(good), cbad=as_result(Exception)(bad), early=early)
     st = {k: v for k, v in COMMON.items() if "some" not in k}
     st.update({
         "err_unwrap": RAISE.format("err.unwrap()", "UnwrapError"),
@@ -145,6 +263,8 @@ def result():
         "ok_then_b": "ok.and_then(fb)", "ok_then_p": "ok.and_then(fp)",
         "err_then_b": "err.and_then(fb)", "err_then_p": "err.and_then(fp)",
         "catch_ok": "cgood()", "catch_err": "cbad()",
+        "catching_ok": "cgood()", "catching_err": "cbad()",
+        "early_ok": "early(ok, ok2)", "early_err": "early(ok, err)",
     })
     return ns, st
 
@@ -153,9 +273,13 @@ def returns():
     from returns.maybe import Some
     from returns.pipeline import is_successful
     from returns.primitives.exceptions import UnwrapFailedError
+    from returns.iterables import Fold
+    from returns.methods import partition
     from returns.result import Failure, Success, safe
+    oks, mix = results(Success, Failure)
     ns = _ns(Success, Failure, Some, Failure("e"), "bind", UnwrapError=UnwrapFailedError,
-             is_successful=is_successful, cgood=safe(good), cbad=safe(bad))
+             is_successful=is_successful, cgood=safe(good), cbad=safe(bad), Fold=Fold,
+             partition=partition, oks=oks, mix=mix, small=oks[:N_SMALL], empty=Success(()))
     st = dict(COMMON)
     st.update({
         "err_unwrap": RAISE.format("err.unwrap()", "UnwrapError"),
@@ -164,6 +288,10 @@ def returns():
         "ok_then_b": "ok.bind(fb)", "ok_then_p": "ok.bind(fp)",
         "err_then_b": "err.bind(fb)", "err_then_p": "err.bind(fp)",
         "catch_ok": "cgood()", "catch_err": "cbad()",
+        "catching_ok": "cgood()", "catching_err": "cbad()",
+        # Fold.collect is quadratic (it grows a tuple): only the 1,000-result row.
+        "collect_small": "Fold.collect(small, empty)",
+        "partition_ok": "partition(oks)", "partition_mix": "partition(mix)",
     })
     return ns, st
 
@@ -182,8 +310,19 @@ def option():
 
 
 def expression():
-    from expression import Error, Ok, Some
-    ns = _ns(Ok, Error, Some, Error("e"), "bind")
+    from expression import Error, Ok, Some, effect
+    from expression.collections import Block
+    from expression.extra.result import catch, sequence
+
+    @effect.result[int, str]()
+    def early(a, b):
+        x = yield from a
+        y = yield from b
+        return x + y
+
+    ns = _ns(Ok, Error, Some, Error("e"), "bind", early=early, sequence=sequence,
+             small=Block([Ok(i) for i in range(N_SMALL)]),
+             cgood=catch(exception=Exception)(good), cbad=catch(exception=Exception)(bad))
     st = {k: v for k, v in COMMON.items() if "unwrap()" not in v}  # no unwrap method
     st.update({
         "ok_value": "ok.ok", "err_value": "err.error",
@@ -191,6 +330,10 @@ def expression():
         "ok_unwrap_or": "ok.default_value(d)", "err_unwrap_or": "err.default_value(d)",
         "ok_then_b": "ok.bind(fb)", "ok_then_p": "ok.bind(fp)",
         "err_then_b": "err.bind(fb)", "err_then_p": "err.bind(fp)",
+        "early_ok": "early(ok, ok2)", "early_err": "early(ok, err)",
+        # sequence is quadratic too: only the 1,000-result row.
+        "collect_small": "sequence(small)",
+        "catching_ok": "cgood()", "catching_err": "cbad()",
     })
     return ns, st
 

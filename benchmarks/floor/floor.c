@@ -9,6 +9,8 @@
  *   f.call(fn)      calls fn(field) once and wraps the result in a new Floor
  *   f | fn          nb_or slot doing the same
  *   hash(f)         hash((0, field)) through a real tuple
+ *   f == g          tp_richcompare: a type check of the other side, then
+ *                   field == field through the interpreter and its truth value
  */
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
@@ -96,6 +98,18 @@ static Py_hash_t floor_hash(PyObject *self) {
   return h;
 }
 
+static PyObject *floor_richcompare(PyObject *self, PyObject *other, int op) {
+  if ((op != Py_EQ && op != Py_NE) || !PyObject_TypeCheck(other, floor_type))
+    Py_RETURN_NOTIMPLEMENTED;
+  PyObject *r = PyObject_RichCompare(((FloorObject *)self)->field,
+                                     ((FloorObject *)other)->field, Py_EQ);
+  if (r == NULL) return NULL;
+  int truth = PyObject_IsTrue(r);
+  Py_DECREF(r);
+  if (truth < 0) return NULL;
+  return PyBool_FromLong(op == Py_EQ ? truth : !truth);
+}
+
 static PyMethodDef floor_methods[] = {
     {"get", (PyCFunction)(void (*)(void))floor_get, METH_FASTCALL | METH_KEYWORDS, NULL},
     {"call", (PyCFunction)(void (*)(void))floor_call, METH_FASTCALL | METH_KEYWORDS, NULL},
@@ -110,7 +124,7 @@ static PyGetSetDef floor_getset[] = {
 static PyType_Slot floor_slots[] = {
     {Py_tp_new, floor_new},       {Py_tp_dealloc, floor_dealloc}, {Py_tp_methods, floor_methods},
     {Py_tp_getset, floor_getset}, {Py_nb_or, floor_or},           {Py_tp_hash, floor_hash},
-    {0, NULL},
+    {Py_tp_richcompare, floor_richcompare}, {0, NULL},
 };
 
 static PyType_Spec floor_spec = {"ostrel_floor.Floor", sizeof(FloorObject), 0,
