@@ -239,6 +239,7 @@ def ostrel():
         "ok_then_b": "ok.and_then(fb)", "ok_then_p": "ok.and_then(fp)",
         "err_then_b": "err.and_then(fb)", "err_then_p": "err.and_then(fp)",
         "or": "ok | fb", "rshift": "ok >> fb",
+        "some_filter": "some.filter(fb)", "ok_to_option": "ok.to_option()",
         "note": 'err.note("ctx")', "traced": 'err.traced("site")', "wrap_err": 'err.wrap_err("new")',
         "catch_ok": "Result.catch(good, on_error=str)", "catch_err": "Result.catch(bad, on_error=str)",
         "dumps_notes": "dumps(errn)", "loads_notes": "loads(blob)",

@@ -21,9 +21,10 @@ Outcome some_str(PyObject* self) noexcept { return wrapped_form("Some(", value_o
 
 // A new Some holding the same value when pred(value) is true, else Nothing.
 Outcome some_filter(PyObject* self, const Args& a) noexcept {
-  Outcome keep = call_truth(a[0], value_of(self));
-  if (!keep.is_value()) return keep;
-  if (keep.peek() == Py_True) return new_some(Ref::borrow(value_of(self)));
+  Ref verdict = Ref::steal(PyObject_CallFunctionObjArgs(a[0], value_of(self), nullptr));
+  const int keep = verdict ? PyObject_IsTrue(verdict.get()) : -1;
+  if (keep < 0) return Outcome::capture();
+  if (keep != 0) return new_some(Ref::borrow(value_of(self)));
   return nothing();
 }
 Outcome some_ok_or(PyObject* self, const Args&) noexcept { return new_ok(Ref::borrow(value_of(self))); }
