@@ -213,27 +213,6 @@ Outcome empty_tuple() noexcept {
   return detail::g_empty_tuple.get([] { return Outcome::from(PyTuple_New(0)); });
 }
 
-Outcome new_err(Ref error, Ref notes, Ref trace) noexcept {
-  Outcome made = detail::allocate(Cls::Err);
-  if (OSTREL_UNLIKELY(!made.is_value())) return made;
-  ErrObject* e = as_err(made.peek());
-  e->error = error.release();
-  e->notes = notes.release();
-  e->trace = trace.release();
-  if (may_close_cycle(e->error) || may_close_cycle(e->notes) || may_close_cycle(e->trace)) {
-    PyObject_GC_Track(made.peek());
-  }
-  return made;
-}
-
-Outcome new_err(Ref error) noexcept {
-  Outcome empty = empty_tuple();
-  if (OSTREL_UNLIKELY(!empty.is_value())) return empty;
-  Ref notes = empty.take();
-  Ref trace = Ref::borrow(notes.get());
-  return new_err(std::move(error), std::move(notes), std::move(trace));
-}
-
 Outcome nothing() noexcept { return g_nothing.get([] { return detail::allocate(Cls::Nothing); }); }
 
 Outcome appended(PyObject* old, Ref item) noexcept {

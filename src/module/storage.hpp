@@ -78,9 +78,28 @@ inline Outcome new_value(Ref value) noexcept {
 inline Outcome new_some(Ref value) noexcept { return new_value<Cls::Some>(std::move(value)); }
 inline Outcome new_ok(Ref value) noexcept { return new_value<Cls::Ok>(std::move(value)); }
 // `notes` and `trace` must be tuples.
-Outcome new_err(Ref error, Ref notes, Ref trace) noexcept;
+inline Outcome new_err(Ref error, Ref notes, Ref trace) noexcept {
+  Outcome made = detail::allocate(Cls::Err);
+  if (OSTREL_UNLIKELY(!made.is_value())) return made;
+  ErrObject* e = as_err(made.peek());
+  e->error = error.release();
+  e->notes = notes.release();
+  e->trace = trace.release();
+  if (may_close_cycle(e->error) || may_close_cycle(e->notes) || may_close_cycle(e->trace)) {
+    PyObject_GC_Track(made.peek());
+  }
+  return made;
+}
 // An Err with empty notes and trace.
-Outcome new_err(Ref error) noexcept;
+inline Outcome new_err(Ref error) noexcept {
+  PyObject* empty = detail::g_empty_tuple.peek();
+  if (OSTREL_UNLIKELY(empty == nullptr)) {
+    Outcome made = empty_tuple();
+    if (!made.is_value()) return made;
+    empty = made.peek();  // kept alive by the cell
+  }
+  return new_err(std::move(error), Ref::borrow(empty), Ref::borrow(empty));
+}
 // A new reference to NOTHING_INSTANCE, the one Nothing, made on first need.
 Outcome nothing() noexcept;
 
