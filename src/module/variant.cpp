@@ -96,21 +96,11 @@ Outcome hash_tagged(long tag, PyObject* payload) noexcept {
   return Outcome::scalar(h);
 }
 
-namespace {
-// Payloads whose comparison cannot come back into the module.
-bool leaf(PyObject* o) noexcept {
-  PyTypeObject* t = Py_TYPE(o);
-  return t == &PyLong_Type || t == &PyUnicode_Type || t == &PyFloat_Type;
-}
-}  // namespace
-
-Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
-  if ((op != Py_EQ && op != Py_NE) || theirs == nullptr) return Outcome::not_implemented();
-  const bool guarded = !leaf(mine) || !leaf(theirs);
-  if (guarded && Py_EnterRecursiveCall(" while comparing results or options") != 0) return Outcome::capture();
+Outcome compare_payloads_guarded(PyObject* mine, PyObject* theirs, int op) noexcept {
+  if (Py_EnterRecursiveCall(" while comparing results or options") != 0) return Outcome::capture();
   Ref r = Ref::steal(PyObject_RichCompare(mine, theirs, Py_EQ));
   const int truth = r ? PyObject_IsTrue(r.get()) : -1;
-  if (guarded) Py_LeaveRecursiveCall();
+  Py_LeaveRecursiveCall();
   if (truth < 0) return Outcome::capture();
   return Outcome::boolean((truth != 0) == (op == Py_EQ));
 }

@@ -32,7 +32,23 @@ void check_pair_hash() noexcept;
 
 // == and != of two payloads, with no identity shortcut; `theirs` null means
 // the other operand is not of the same variant. Orderings are not supported.
-Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept;
+// Payloads that are ints, strs or floats cannot bring the comparison back into
+// the module, so they skip the recursion guard.
+Outcome compare_payloads_guarded(PyObject* mine, PyObject* theirs, int op) noexcept;
+inline Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexcept {
+  if (OSTREL_UNLIKELY((op != Py_EQ && op != Py_NE) || theirs == nullptr)) return Outcome::not_implemented();
+  auto leaf = [](PyObject* o) {
+    PyTypeObject* t = Py_TYPE(o);
+    return t == &PyLong_Type || t == &PyUnicode_Type || t == &PyFloat_Type;
+  };
+  if (OSTREL_UNLIKELY(!leaf(mine) || !leaf(theirs))) return compare_payloads_guarded(mine, theirs, op);
+  PyObject* r = PyObject_RichCompare(mine, theirs, Py_EQ);
+  if (OSTREL_UNLIKELY(r == nullptr)) return Outcome::capture();
+  const int truth = r == Py_True ? 1 : r == Py_False ? 0 : PyObject_IsTrue(r);
+  Py_DECREF(r);
+  if (OSTREL_UNLIKELY(truth < 0)) return Outcome::capture();
+  return Outcome::boolean((truth != 0) == (op == Py_EQ));
+}
 
 // fn(arg), or fn() when arg is null: positional only, result unchecked.
 inline Outcome call(PyObject* fn, PyObject* arg) noexcept {
