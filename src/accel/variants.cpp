@@ -25,23 +25,23 @@ PyObject* class_of(PyObject* module, const char* name) noexcept {
 bool payload_is_first_slot(PyObject* cls, size_t more) noexcept {
   Ref size = Ref::steal(PyObject_GetAttrString(cls, "__basicsize__"));
   if (!size) {
-    PyErr_Clear();
+    drop_pending();
     return false;
   }
   const Py_ssize_t basic = PyLong_AsSsize_t(size.get());
   if (basic == -1 && PyErr_Occurred() != nullptr) {
-    PyErr_Clear();
+    drop_pending();
     return false;
   }
   if (basic != static_cast<Py_ssize_t>(sizeof(PyObject) + (1 + more) * sizeof(PyObject*))) return false;
   Ref probe = Ref::steal(PyList_New(0));
   if (!probe) {
-    PyErr_Clear();
+    drop_pending();
     return false;
   }
   Ref instance = Ref::steal(PyObject_CallFunctionObjArgs(cls, probe.get(), nullptr));
   if (!instance) {
-    PyErr_Clear();
+    drop_pending();
     return false;
   }
   auto* slot = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(instance.get()) + sizeof(PyObject));
@@ -101,7 +101,7 @@ PyObject* error_of(PyObject* err, Ref& owner) noexcept {
 Outcome wrong_item(const char* fn, Py_ssize_t index, PyObject* item, const char* expected) noexcept {
   Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(item)), "__qualname__"));
   if (!name || !PyUnicode_Check(name.get())) {
-    PyErr_Clear();
+    drop_pending();
     name = Ref::steal(PyUnicode_FromString("an object of unknown type"));
     if (!name) return Outcome::capture();
   }
