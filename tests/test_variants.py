@@ -1,39 +1,68 @@
-"""Ok and Err (with Some and Nothing where they share a table): values, text forms, equality, hashing,
-combinators, operators, copying, pickling."""
+"""Ok, Err, Some and Nothing: construction, values, text forms, equality, hashing, combinators, operators,
+copying, pickling."""
 
 import copy
+import os
 import pickle
+import subprocess
 import sys
 import types
 
 import pytest
-from conftest import raised
+from conftest import processing_notes, raised
 
 import ostrel.result
-from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError
+from ostrel import Err, Nothing, Ok, Option, Result, Some, UnwrapError
 
 X = object()
 E = Err(X)._with_meta(("n",), ("t",))
-NO_TRUTH = "Result has no truth value; use is_ok/is_err or match"
+RSub, OSub = type("RSub", (Result,), {}), type("OSub", (Option,), {})
+NO_TRUTH = {Result: "Result has no truth value; use is_ok/is_err or match",
+            Option: "Option has no truth value; use is_some/is_nothing or match"}
 
 
-@pytest.mark.parametrize("call", [Result, lambda: Result(x=1), lambda: type("R", (Result,), {})(1, y=2)])
-def test_result_is_abstract(call):
-    assert raised(call).args == ("Result is abstract; construct Ok(value) or Err(error)",)
+@pytest.mark.parametrize("call, family", [
+    (Result, Result), (lambda: Result(x=1), Result), (lambda: RSub(1, y=2), Result),
+    (Option, Option), (lambda: Option(1, k=2), Option), (OSub, Option), (lambda: OSub(x=1), Option)])
+def test_bases_are_abstract(call, family):
+    variants = "Ok(value) or Err(error)" if family is Result else "Some(value) or Nothing()"
+    assert raised(call).args == (f"{family.__name__} is abstract; construct {variants}",)
 
 
-@pytest.mark.parametrize("r, props", [
-    (Ok(X), dict(value=X, is_ok=True, is_err=False, ok=X, err=None, danger_ok=X, notes=(), trace=())),
-    (Err(X), dict(error=X, is_ok=False, is_err=True, ok=None, err=X, danger_err=X, notes=(), trace=())),
-    (E, dict(error=X, notes=("n",), trace=("t",), err=X))], ids=["ok", "err", "err-meta"])
-def test_properties(r, props):
+@pytest.mark.parametrize("cls", [Result, Ok, Err, RSub, Option, Some, Nothing, OSub], ids=lambda c: c.__name__)
+def test_aliases_and_from_optional(cls):
+    alias = cls[int]
+    assert type(alias) is types.GenericAlias and alias.__origin__ is cls and alias.__args__ == (int,)
+    assert cls[int, str].__args__ == (int, str) and cls.__class_getitem__(args=int) == alias
+    if issubclass(cls, Option):  # the class it is called on plays no part
+        assert cls.from_optional(None) is Nothing() and cls.from_optional(x=None) is Nothing()
+        assert all(cls.from_optional(f).value is f for f in (0, "", [], False, Nothing()))
+
+
+def test_construction():
+    assert Some(value=X).value is X and Ok(value=X).value is X and Err(error=X).error is X
+    assert Nothing() is Nothing(1, 2, a=3) is Nothing(*range(40), **{"\u00e9": 2})
+
+
+@pytest.mark.parametrize("r, props, absent, raising", [
+    (Ok(X), dict(value=X, is_ok=True, is_err=False, ok=X, err=None, danger_ok=X, notes=(), trace=()),
+     "error", "danger_err"),
+    (Err(X), dict(error=X, is_ok=False, is_err=True, ok=None, err=X, danger_err=X, notes=(), trace=()),
+     "value", "danger_ok"),
+    (E, dict(error=X, notes=("n",), trace=("t",), err=X), "value", "danger_ok"),
+    (Some(X), dict(value=X, is_some=True, is_nothing=False, some=X, danger_some=X), "error", None),
+    (Some(None), dict(value=None, is_some=True, is_nothing=False, some=None), "error", None),
+    (Nothing(), dict(is_some=False, is_nothing=True, some=None), "value", "danger_some"),
+], ids=["ok", "err", "err-meta", "some", "some-none", "nothing"])
+def test_properties(r, props, absent, raising):
     for name, want in props.items():
         got = getattr(r, name)
         assert got is want or (type(got) is tuple and got == want), name
-    assert r.notes is r.notes and r.trace is r.trace
-    absent, unwrap = ("error", "danger_err") if r.is_ok else ("value", "danger_ok")
+    assert not isinstance(r, Result) or (r.notes is r.notes and r.trace is r.trace)
     assert type(raised(lambda: getattr(r, absent))) is AttributeError
-    assert type(raised(lambda: getattr(r, unwrap))) is UnwrapError
+    if raising:
+        e = raised(lambda: getattr(r, raising))
+        assert type(e) is UnwrapError and e.container is r and e.args == (r,)
 
 
 Boom = type("Boom", (), {"__str__": lambda self: {}["no str"]})
@@ -57,31 +86,50 @@ def test_text_forms(r, rep, text):
         assert want is None or (form(r) == want and type(form(r)) is str)
 
 
-Eq = type("Eq", (), {"calls": 0, "__init__": lambda s, r: setattr(s, "r", r), "__hash__": object.__hash__,
-                     "__eq__": lambda s, o: setattr(Eq, "calls", Eq.calls + 1) or s.r})
+Eq = type("Eq", (), {"log": [], "__init__": lambda s, answer, tag="": vars(s).update(answer=answer, tag=tag),
+                     "__hash__": object.__hash__, "__eq__": lambda s, o: Eq.log.append(s.tag) or s.answer})
 
 
-def test_equality_truth_iteration_match_alias():
-    nan = Ok(float("nan"))
-    assert nan != nan and not nan == nan
-    assert Ok(1) == Ok(True) and Ok(1) != Err(1) and Ok(1) != 1 and E == Err(X) and Err(1) != Err(2)
-    a, before = Ok(Eq(False)), Eq.calls
-    assert a != a and not (a == a) and Eq.calls == before + 2  # no identity shortcut
-    assert (Ok(Eq(NotImplemented)) == Ok(5)) is False and (Ok(5) == Ok(Eq(True))) is True
-    assert "not supported" in str(raised(lambda: Ok(1) <= Ok(2)))
-    assert Ok(1).__lt__(Ok(2)) is NotImplemented and Ok(1).__eq__(Err(1)) is NotImplemented
-    for call in (lambda: Ok(Eq(Ok(0))) == Ok(1), lambda: Err(Eq(Ok(0))) != Err(1), lambda: bool(E),
-                 lambda: not Ok(0), lambda: Err(0) and 1):  # Ok(0) answers ==, and refuses a truth test
-        assert raised(call).args == (NO_TRUTH,)
+@pytest.mark.parametrize("cls", [Ok, Err, Some])
+def test_equality_asks_the_payloads(cls):
+    nan, a = cls(float("nan")), cls(Eq(False, "a"))
+    Eq.log.clear()
+    assert nan != nan and not nan == nan and a != a and not a == a and Eq.log == ["a", "a"]  # no identity shortcut
+    Eq.log.clear()  # the receiver's payload is on the left and only the truth of its answer counts
+    assert (cls(Eq("yes", "left")) == cls(Eq("", "right"))) is True and Eq.log == ["left"]
+    assert (cls(Eq([], "l")) != cls(Eq(1, "r"))) is True and (cls(5) == cls(Eq(True))) is True
+    assert (cls(Eq(NotImplemented)) == cls(5)) is False and cls(1) == cls(True) == cls(1.0) != cls(2)
+    assert E == Err(X) and Nothing() == Nothing() and not Nothing() != Nothing()
+    assert raised(lambda: cls(Eq(Ok(0))) == cls(1)).args == (NO_TRUTH[Result],)  # Ok(0) answers, refuses truth
+
+
+@pytest.mark.parametrize("a, b", [(Ok(1), Err(1)), (Ok(1), 1), (Some(1), Ok(1)), (Some(1), 1), (Some(1), Nothing()),
+                                  (Nothing(), Err(1)), (Nothing(), None), (Some(Eq(True)), Nothing()),
+                                  (Ok(Eq(True)), Err(Eq(True)))], ids=repr)
+def test_other_kinds_are_unequal_without_asking_the_payload(a, b):
+    Eq.log.clear()
+    assert (a == b, b == a, a != b, b != a) == (False, False, True, True) and Eq.log == []
+    assert a.__eq__(b) is NotImplemented and a.__lt__(a) is NotImplemented and "not supported" in str(
+        raised(lambda: a <= a))
+
+
+@pytest.mark.parametrize("r", [Ok(0), E, Some(1), Nothing()], ids=repr)
+def test_no_truth_value(r):
+    for test in (bool, lambda v: not v, lambda v: v and 1, lambda v: 1 if v else 0):
+        assert raised(lambda: test(r)).args == (NO_TRUTH[Result if isinstance(r, Result) else Option],)
+
+
+def test_iteration_and_match():
     it1, it2 = iter(Ok(X)), iter(Ok(X))
     assert it1 is not it2 and next(it1) is X and next(it2) is X and list(it1) == [] and list(E) == []
     assert X in Ok(X) and X not in Err(X) and type(it1).__name__ == "list_iterator"
-    match Err(5):
-        case Ok(v) | Err(error=v):
-            assert v == 5
-    assert Ok[int] == types.GenericAlias(Ok, int) and Result[int, str].__args__ == (int, str)
-    sub = type("MyResult", (Result,), {})
-    assert sub[int].__origin__ is sub and Result.__class_getitem__(args=int).__args__ == (int,)
+    assert [*Some(X)] == [X] and list(Nothing()) == []
+    for r in (Err(5), Ok(5), Some(5), Nothing()):
+        match r:
+            case Ok(v) | Err(error=v) | Some(v):
+                assert v == 5
+            case Nothing():
+                assert r is Nothing()
 
 
 M = 2 ** 64
@@ -110,6 +158,13 @@ def test_hash_is_that_of_the_tagged_tuple(payload):
     assert hash((0, Hashed(hash_hitting_minus_one(0)))) == 1546275796  # the interpreter's own -1 case
     for r in (Ok([]), Err({}), Ok(Ok([])), Err(Hashed(None)), Some([])):
         assert type(raised(lambda: hash(r))) is TypeError
+
+
+@pytest.mark.parametrize("seed", ["0", "977"])
+def test_hash_of_nothing_does_not_depend_on_the_seed(seed):
+    out = subprocess.run([sys.executable, "-c", "from ostrel import Nothing; print(hash(Nothing()))"],
+                         env={**os.environ, "PYTHONHASHSEED": seed}, capture_output=True, text=True, check=True)
+    assert out.stdout == "2206609067086327257\n"
 
 
 V, XE, D, OUT = ["value"], ["error"], ["default"], ["out"]
@@ -179,12 +234,14 @@ def test_outcomes_are_unchecked_and_predicates_give_booleans():
     assert m.error == "E" and m.notes is e.notes and m.trace is e.trace
     assert Ok(1).to_option() is not Ok(1).to_option() and Err(1).to_option() is Nothing()
     assert Some(2).map(lambda v: None) == Some(None) and Some(2).and_then(lambda v: 7) == 7
-    assert Some(1).map(lambda v: NotImplemented).value is NotImplemented and Some(0).filter(bool) is Nothing()
+    assert Some(1).map(lambda v: NotImplemented).value is NotImplemented
     e, o = Err(1), Ok(1)  # a callable is checked only by calling it
     assert e.map(5) is e and o.map_err(5) is o and e.is_ok_and(5) is False
     assert "'int' object is not callable" in str(raised(lambda: o.map(5)))
-    assert (Ok(2) | (lambda v: NotImplemented)).value is NotImplemented
-    assert "for >>: 'ostrel.result.Ok' and 'function'" in str(raised(lambda: Ok(2) >> (lambda v: NotImplemented)))
+    for r in (Ok(2), Some(2)):
+        assert (r | (lambda v: NotImplemented)).value is NotImplemented
+        assert f"for >>: '{type(r).__module__}.{type(r).__name__}' and 'function'" in str(
+            raised(lambda: r >> (lambda v: NotImplemented)))
     Left = type("Left", (), {"__or__": lambda s, o: NotImplemented, "__rshift__": lambda s, o: NotImplemented})
     for recv in (Ok(1), Err(1), Some(1), Nothing()):
         for left in (3, Left(), pytest.fail, Some(1).map):  # the left operand is never called
@@ -229,9 +286,29 @@ def test_copy_and_deepcopy(variant, field, monkeypatch):
     assert isinstance(value, Ok | Some) or (pair[0].notes is value.notes and pair[0].trace is value.trace)
     same = variant(5)  # a payload that deep-copies to itself still gets a new result
     assert copy.deepcopy(same) is not same and getattr(copy.deepcopy(same), field) == 5
+    looped = variant([])  # a payload that refers back to its result: the copy refers back to the copy
+    getattr(looped, field).append(looped)
+    dup = copy.deepcopy(looped)
+    assert dup is not looped and getattr(dup, field)[0] is dup
     assert getattr(value.__deepcopy__(memo=memo), field) is not x and id(x) in memo
     with monkeypatch.context() as mp:  # `copy` is looked up anew at every use
         mp.setitem(sys.modules, "copy", None)
         assert type(raised(lambda: value.__deepcopy__(memo))) is ModuleNotFoundError
     monkeypatch.setattr(copy, "deepcopy", lambda *args, **kw: (args, kw))
     assert getattr(value.__deepcopy__(memo), field) == ((x, memo), {})
+
+
+def test_option_unwrap_sugar(monkeypatch):
+    some, none = Some(X), Nothing()
+    assert some.unwrap(err="x", note=5) is X and some.unwrap(note="x") is X
+    e = raised(lambda: none.expect(type("Why", (str,), {})("why")))
+    assert type(e) is UnwrapError and e.container is none and e.args == (none, "why") and type(e.args[1]) is str
+    assert raised(lambda: none.unwrap(note="x")).args == ("note requires err on Option.unwrap",)
+    e = raised(lambda: none.unwrap(err=1, note=5))  # Err.note's own binding error
+    assert e.args == ("'int' object is not an instance of 'str'",)
+    assert getattr(e, "__notes__", None) == processing_notes("msg")
+    monkeypatch.setattr(Nothing, "ok_or", lambda self, err: Err(err).traced("patched"))
+    assert repr(raised(lambda: none.unwrap(err=1, note="n")).container) == "Err(1; note: n; via patched)"
+    monkeypatch.setattr(Nothing, "ok_or", lambda self, err: err)  # ok_or runs before note is looked up
+    assert type(raised(lambda: none.unwrap(err=1, note="n"))) is AttributeError
+    assert raised(lambda: none.unwrap(err=2)).container == 2
