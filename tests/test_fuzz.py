@@ -1,4 +1,5 @@
-"""Random calls of every member: each returns or raises an Exception, binding errors word for word.
+"""Every member called with every shape of arguments and at random: each returns or raises an Exception,
+binding errors word for word.
 
 A long session: OSTREL_FUZZ_EXAMPLES=100000 python3 -m pytest -q tests/test_fuzz.py
 """
@@ -78,32 +79,49 @@ def binding_error(fn, full, nargs, kwargs):
     return None
 
 
+def bound(receiver, name):
+    """A member's callable, its name in binding errors, and whether its arguments go through the binder."""
+    cls = receiver if isinstance(receiver, type) else type(receiver)
+    owner = next(k for k in cls.__mro__ if name in vars(k))
+    if isinstance(vars(owner)[name], types.GetSetDescriptorType):
+        return (lambda *args, **kwargs: getattr(receiver, name)), name, False
+    fn = cls if name == "__new__" else getattr(receiver, name)
+    full = f"{(cls if name == '__new__' else owner).__name__}.{name}()"
+    binder = cls in (Some, Ok, Err) if name == "__new__" else not name.startswith("__") or name == "__deepcopy__"
+    binder = binder and (receiver is not cls or owner in (Option, Result) or name == "__new__")
+    return fn, full, binder and bool(inspect.signature(fn).parameters)
+
+
+def outcome(fn, full, binder, args, kwargs):
+    """Call; assert that a binding error comes exactly when one is due, with its exact text."""
+    expected = binding_error(fn, full, len(args), kwargs) if binder else None
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        try:
+            fn(*args, **kwargs)
+        except Exception as e:  # anything else, InternalFailure included, fails the test
+            assert (type(e), str(e)) == (TypeError, expected) if expected else not (
+                binder and str(e).startswith(full + " ")), (e, expected)
+        else:
+            assert expected is None, expected
+
+
 @FUZZ
 @given(st.integers(0, len(CALLS) - 1), st.lists(values, max_size=4),
        st.dictionaries(keys, values, max_size=3))
 def test_fuzz_methods(which, args, kwargs):
-    receiver, name = CALLS[which]
-    cls = receiver if isinstance(receiver, type) else type(receiver)
-    owner = next(k for k in cls.__mro__ if name in vars(k))
-    if isinstance(vars(owner)[name], types.GetSetDescriptorType):
-        call, expected = lambda: getattr(receiver, name), None
-    else:
-        fn = cls if name == "__new__" else getattr(receiver, name)
-        full = f"{(cls if name == '__new__' else owner).__name__}.{name}()"
-        call = lambda: fn(*args, **kwargs)  # noqa: E731
-        predict = cls in (Some, Ok, Err) if name == "__new__" else (
-            not name.startswith("__") or name == "__deepcopy__")
-        predict = predict and (receiver is not cls or owner in (Option, Result) or name == "__new__")
-        expected = binding_error(fn, full, len(args), kwargs) if predict else None
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        try:
-            call()
-        except Exception as e:  # anything else, InternalFailure included, fails the test
-            if expected is not None:
-                assert type(e) is TypeError and str(e) == expected
-        else:
-            assert expected is None, expected
+    outcome(*bound(*CALLS[which]), args, kwargs)
+
+
+def test_every_binding_error_on_every_method():
+    for receiver, name in CALLS:
+        fn, full, binder = bound(receiver, name)
+        if binder:
+            names = [p.name for p in inspect.signature(fn).parameters.values() if p.kind != p.VAR_POSITIONAL]
+            for kwargs in ({}, {"\ud800": 1}, dict.fromkeys(names, 1), dict.fromkeys(names[:1], 1),
+                           dict.fromkeys(names[1:], 1)):
+                for nargs in range(5):
+                    outcome(fn, full, binder, [1] * nargs, kwargs)
 
 
 OPS = [operator.eq, operator.ne, operator.lt, operator.or_, operator.rshift, lambda a, b: hash(a),
