@@ -1,11 +1,7 @@
-"""Run the ```python blocks of the user guide and the README, so that they cannot drift.
+"""Run the ```python blocks of the guide and the README in order, in one namespace per document.
 
-The blocks of one document run in order in one namespace. A block with `# Out: <line>`
-comments must print exactly those lines, in order; other blocks check themselves with
-asserts. A block fenced as ```python no-run is shown but not run.
+A block with `# Out: <line>` comments must print exactly those lines; a block fenced ```python no-run is not run.
 """
-
-from __future__ import annotations
 
 import contextlib
 import io
@@ -15,29 +11,22 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parent.parent
-DOCUMENTS = [ROOT / "docs" / "guide.md", ROOT / "README.md"]
 FENCE = re.compile(r"^```(?P<info>[^\n`]*)\n(?P<body>.*?)^```[ \t]*$", re.M | re.S)
-OUT = re.compile(r"^\s*# Out: ?(.*)$", re.M)
 
 
-def blocks(path: Path) -> list[tuple[int, str]]:
+def python_blocks(path: Path) -> list[tuple[str, list[str], str]]:
+    """(file:line, words of the fence's info string, body) of each python block; test_typing.py checks them too."""
     text = path.read_text(encoding="utf-8")
-    return [
-        (text.count("\n", 0, m.start()) + 1, m["body"])
-        for m in FENCE.finditer(text)
-        if m["info"].split()[:1] == ["python"] and "no-run" not in m["info"].split()
-    ]
+    return [(f"{path.name}:{text.count(chr(10), 0, m.start()) + 1}", m["info"].split(), m["body"])
+            for m in FENCE.finditer(text) if m["info"].split()[:1] == ["python"]]
 
 
-@pytest.mark.parametrize("path", [p for p in DOCUMENTS if p.exists()], ids=lambda p: p.name)
+@pytest.mark.parametrize("path", [ROOT / "docs" / "guide.md", ROOT / "README.md"], ids=lambda p: p.name)
 def test_document_examples(path: Path) -> None:
     namespace: dict[str, object] = {"__name__": f"docs_{path.stem}"}
-    for line, body in blocks(path):
-        printed = io.StringIO()
-        with contextlib.redirect_stdout(printed):
-            exec(compile(body, f"{path.name}:{line}", "exec"), namespace)
-        expected = OUT.findall(body)
-        if expected:
-            assert printed.getvalue() == "".join(f"{out}\n" for out in expected), (
-                f"output of the block at {path.name}:{line}"
-            )
+    for where, info, body in python_blocks(path):
+        if "no-run" not in info:
+            with contextlib.redirect_stdout(io.StringIO()) as printed:
+                exec(compile(body, where, "exec"), namespace)
+            expected = re.findall(r"^\s*# Out: ?(.*)$", body, re.M)
+            assert not expected or printed.getvalue() == "".join(f"{out}\n" for out in expected), where
