@@ -56,13 +56,9 @@ def test_catch_guards_nested_targets(depth, stack):
 
 EXIT = SLOW_IMPORT + """
 import ostrel_core
-def unwrap():
-    try:
-        ostrel_core.Err(1).unwrap()
-    except Exception:
-        pass
+from conftest import raised
 for _ in range(8):
-    threading.Thread(target=unwrap, daemon=True).start()
+    threading.Thread(target=raised, args=(ostrel_core.Err(1).unwrap,), daemon=True).start()
 time.sleep(float(sys.argv[2]))
 """
 
@@ -83,6 +79,7 @@ def test_exit_while_threads_look_up_a_cache(delay, wait, runs):
 LOCKED_IMPORT = """
 import builtins, os, threading
 import ostrel._exceptions as X
+from conftest import raised
 from ostrel_core import Err
 lock, inside, b_holds, plain_import, caught = threading.RLock(), threading.Event(), threading.Event(), __import__, []
 def hooked_import(name, *args, **kwargs):
@@ -91,19 +88,14 @@ def hooked_import(name, *args, **kwargs):
         with lock:
             return plain_import(name, *args, **kwargs)
     return plain_import(name, *args, **kwargs)
-def unwrap():
-    try:
-        Err(1).unwrap()
-    except Exception as e:
-        caught.append(type(e))
 def a():
     b_holds.wait()
-    unwrap()
+    caught.append(type(raised(Err(1).unwrap)))
 def b():
     with lock:
         b_holds.set()
         inside.wait(10)
-        unwrap()
+        caught.append(type(raised(Err(1).unwrap)))
 builtins.__import__ = hooked_import
 threads = [threading.Thread(target=f, daemon=True) for f in (a, b)]
 for t in threads: t.start()
