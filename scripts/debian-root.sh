@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Minimal Debian roots for interpreters and platforms the host does not have, made once per
+# machine with debootstrap and kept under ${OSTREL_CACHE:-~/.cache/ostrel}/roots/; nothing is
+# installed on the host itself but debootstrap (and qemu-user-static for a foreign arch).
+#
+#   bash scripts/debian-root.sh make sid      # Debian sid, amd64: python3.14 and python3.15
+#   bash scripts/debian-root.sh make arm64    # Debian 12, arm64 under qemu-user: python3
+#   bash scripts/debian-root.sh run NAME [--bind HOST:INSIDE]... -- COMMAND...
+#
+# `make` prints the root's path. `run` runs COMMAND inside the root in a private mount
+# namespace (so the bind mounts of /proc, /dev and the given folders vanish with it), with
+# the host's CA bundle as SSL_CERT_FILE, so that pip reaches the index.
+set -euo pipefail
+cache=${OSTREL_CACHE:-$HOME/.cache/ostrel}/roots
+
+spec() {  # name -> suite arch packages
+  case "$1" in
+    sid) echo "sid amd64 python3.14 python3.14-venv python3.14-dev python3.15 python3.15-venv python3.15-dev g++ ca-certificates" ;;
+    arm64) echo "bookworm arm64 python3 python3-venv ca-certificates" ;;
+    *) echo "debian-root.sh: unknown root '$1' (sid or arm64)" >&2; exit 2 ;;
+  esac
+}
+
+needs_host() {  # command:package...
+  local missing=() item
+  for item in "$@"; do command -v "${item%%:*}" >/dev/null || missing+=("${item##*:}"); done
+  if [ ${#missing[@]} -ne 0 ]; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+# Run a command inside ROOT with /proc and /dev bound, plus the binds given as HOST:INSIDE.
+inside() {
+  local root=$1; shift
+  local binds=()
+  while [ "$1" != "--" ]; do binds+=("$1"); shift; done
+  shift
+  cp /etc/ssl/certs/ca-certificates.crt "$root/etc/ssl/host-ca.crt"
+  local mounts="mount --bind /proc '$root/proc' && mount --rbind /dev '$root/dev'"
+  local b
+  for b in "${binds[@]}"; do
+    mkdir -p "$root${b#*:}"
+    mounts+=" && mount --bind '${b%%:*}' '$root${b#*:}'"
+  done
+  unshare --mount --propagation private -- bash -c "$mounts && exec chroot '$root' \"\$@\"" inside \
+    env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=/root LANG=C.UTF-8 SSL_CERT_FILE=/etc/ssl/host-ca.crt \
+    PIP_DISABLE_PIP_VERSION_CHECK=1 "$@"
+}
+
+make_root() {
+  local name=$1 suite arch packages
+  read -r suite arch packages <<<"$(spec "$name")"
+  local root="$cache/$name" stamp
+  stamp="$suite $arch $packages"
+  mkdir -p "$cache"
+  exec 9>"$cache/$name.lock"
+  flock 9
+  if [ -f "$root/.complete" ] && [ "$(cat "$root/.complete")" = "$stamp" ]; then
+    echo "$root"
+    return
+  fi
+  local start
+  start=$(date +%s)
+  needs_host debootstrap:debootstrap
+  if [ "$arch" != "$(dpkg --print-architecture)" ]; then
+    needs_host qemu-aarch64-static:qemu-user-static update-binfmts:binfmt-support
+    update-binfmts --enable qemu-aarch64 >/dev/null 2>&1 || true
+  fi
+  echo "debian-root.sh: making $name ($suite, $arch) in $root" >&2
+  rm -rf "$root"
+  debootstrap --variant=minbase --arch="$arch" "$suite" "$root" http://deb.debian.org/debian \
+    >"$cache/$name.log" 2>&1 || { tail -n 30 "$cache/$name.log" >&2; exit 1; }
+  mkdir -p "$root/etc/ssl"
+  inside "$root" -- apt-get -o Acquire::Check-Valid-Until=false -qq update >>"$cache/$name.log" 2>&1
+  # shellcheck disable=SC2086 # the package list is meant to split
+  inside "$root" -- env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $packages \
+    >>"$cache/$name.log" 2>&1 || { tail -n 30 "$cache/$name.log" >&2; exit 1; }
+  inside "$root" -- apt-get clean
+  echo "$stamp" >"$root/.complete"
+  echo "debian-root.sh: $name ready in $(( $(date +%s) - start )) s" >&2
+  echo "$root"
+}
+
+case "${1:-}" in
+  make) make_root "${2:?root name}" ;;
+  run)
+    name=${2:?root name}; shift 2
+    spec "$name" >/dev/null
+    [ -f "$cache/$name/.complete" ] || { echo "debian-root.sh: make the $name root first" >&2; exit 1; }
+    args=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+      [ "$1" = "--bind" ] || { echo "debian-root.sh: expected --bind or --" >&2; exit 2; }
+      args+=("$2"); shift 2
+    done
+    [ "${1:-}" = "--" ] || { echo "debian-root.sh: no command" >&2; exit 2; }
+    shift
+    inside "$cache/$name" "${args[@]}" -- "$@"
+    ;;
+  *) echo "usage: debian-root.sh make NAME | run NAME [--bind HOST:INSIDE]... -- COMMAND..." >&2; exit 2 ;;
+esac
