@@ -5,6 +5,7 @@
 #include "accel/unwrap_error.hpp"
 #include "accel/variants.hpp"
 #include "module/entry.hpp"
+#include "module/threads.hpp"
 
 namespace ostrel::accel {
 
@@ -53,7 +54,7 @@ int exec_slot(PyObject* module) noexcept {
 
 PyModuleDef_Slot g_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
-    {0, nullptr},
+    OSTREL_NO_GIL_SLOT{0, nullptr},
 };
 
 PyModuleDef g_definition = {

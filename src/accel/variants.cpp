@@ -1,14 +1,17 @@
 #include "accel/variants.hpp"
 
+#include <atomic>
+
 namespace ostrel::accel {
 
 namespace {
 
-// Owned for the life of the process, like the classes they point to; never
-// released, so nothing runs at exit after the interpreter is gone.
-Variants g_variants;
-PyObject* g_value_name = nullptr;
-PyObject* g_error_name = nullptr;
+// The cache, owned for the life of the process like the classes it points
+// to; never released, so nothing runs at exit after the interpreter is gone.
+// Filled completely, then published with release; the helpers read it with
+// acquire. Two imports racing to fill it each make one, and the loser drops
+// its own.
+std::atomic<const Variants*> g_variants{nullptr};
 
 PyObject* class_of(PyObject* module, const char* name) noexcept {
   PyObject* cls = PyObject_GetAttrString(module, name);
@@ -50,10 +53,10 @@ bool payload_is_first_slot(PyObject* cls, size_t more) noexcept {
 
 }  // namespace
 
-const Variants& variants() noexcept { return g_variants; }
+const Variants& variants() noexcept { return *g_variants.load(std::memory_order_acquire); }
 
 Outcome load_variants() noexcept {
-  if (g_variants.ok != nullptr) return Outcome::same(Py_None);
+  if (g_variants.load(std::memory_order_acquire) != nullptr) return Outcome::same(Py_None);
   Ref core = Ref::steal(PyImport_ImportModule("ostrel_core"));
   if (!core) return Outcome::capture();
   Ref ok = Ref::steal(class_of(core.get(), "Ok"));
@@ -64,37 +67,46 @@ Outcome load_variants() noexcept {
   if (!some) return Outcome::capture();
   Ref nothing = Ref::steal(class_of(core.get(), "Nothing"));
   if (!nothing) return Outcome::capture();
-  if (g_value_name == nullptr) {
-    g_value_name = PyUnicode_InternFromString("value");
-    if (g_value_name == nullptr) return Outcome::capture();
+  Ref value_name = Ref::steal(PyUnicode_InternFromString("value"));
+  if (!value_name) return Outcome::capture();
+  Ref error_name = Ref::steal(PyUnicode_InternFromString("error"));
+  if (!error_name) return Outcome::capture();
+  auto* made = static_cast<Variants*>(PyMem_Calloc(1, sizeof(Variants)));
+  if (made == nullptr) return Outcome::from(PyErr_NoMemory());
+  made->direct = payload_is_first_slot(ok.get(), 0) && payload_is_first_slot(some.get(), 0);
+  made->direct_error = payload_is_first_slot(err.get(), 2);
+  made->ok = ok.release();
+  made->err = err.release();
+  made->some = some.release();
+  made->nothing = nothing.release();
+  made->value_name = value_name.release();
+  made->error_name = error_name.release();
+  const Variants* expected = nullptr;
+  if (!g_variants.compare_exchange_strong(expected, made, std::memory_order_acq_rel, std::memory_order_acquire)) {
+    for (PyObject* o : {made->ok, made->err, made->some, made->nothing, made->value_name, made->error_name}) {
+      Py_DECREF(o);
+    }
+    PyMem_Free(made);
   }
-  if (g_error_name == nullptr) {
-    g_error_name = PyUnicode_InternFromString("error");
-    if (g_error_name == nullptr) return Outcome::capture();
-  }
-  g_variants.direct = payload_is_first_slot(ok.get(), 0) && payload_is_first_slot(some.get(), 0);
-  g_variants.direct_error = payload_is_first_slot(err.get(), 2);
-  g_variants.err = err.release();
-  g_variants.some = some.release();
-  g_variants.nothing = nothing.release();
-  g_variants.ok = ok.release();  // last: marks the cache as filled
   return Outcome::same(Py_None);
 }
 
 PyObject* payload(PyObject* single) noexcept {
-  if (OSTREL_LIKELY(g_variants.direct)) {
+  const Variants& v = variants();
+  if (OSTREL_LIKELY(v.direct)) {
     PyObject* value = *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(single) + sizeof(PyObject));
     Py_INCREF(value);
     return value;
   }
-  return PyObject_GetAttr(single, g_value_name);
+  return PyObject_GetAttr(single, v.value_name);
 }
 
 PyObject* error_of(PyObject* err, Ref& owner) noexcept {
-  if (OSTREL_LIKELY(g_variants.direct_error)) {
+  const Variants& v = variants();
+  if (OSTREL_LIKELY(v.direct_error)) {
     return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(err) + sizeof(PyObject));
   }
-  owner = Ref::steal(PyObject_GetAttr(err, g_error_name));
+  owner = Ref::steal(PyObject_GetAttr(err, v.error_name));
   return owner.get();
 }
 

@@ -18,6 +18,9 @@ struct Variants {
   bool direct = false;
   // True when the error of an Err sits in that same first slot.
   bool direct_error = false;
+  // The attribute names read where the layout is not the expected one.
+  PyObject* value_name = nullptr;
+  PyObject* error_name = nullptr;
 };
 
 // The cached classes; filled by load_variants() before any helper runs.

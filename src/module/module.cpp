@@ -1,5 +1,6 @@
 // The module entry: PyInit_ostrel_core and the one execution slot.
 #include "module/entry.hpp"
+#include "module/threads.hpp"
 #include "module/names.hpp"
 #include "module/types.hpp"
 #include "module/variant.hpp"
@@ -91,7 +92,7 @@ int exec_slot(PyObject* module) noexcept {
 
 PyModuleDef_Slot g_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
-    {0, nullptr},
+    OSTREL_NO_GIL_SLOT{0, nullptr},
 };
 
 PyModuleDef g_definition = {

@@ -9,11 +9,15 @@
 // price is that two threads racing on first use may both run the
 // computation, which for an import and an attribute read is harmless.
 //
-// The cell is read and written only with the GIL held, which orders the
-// accesses; it holds a plain pointer and has no destructor to run at exit.
+// The cell is an atomic pointer: it is published with a compare-exchange
+// that releases the finished object to other threads, and read with acquire,
+// so a reader sees the object as its publisher made it. It has no destructor
+// to run at exit.
 #pragma once
 
 #include "module/outcome.hpp"
+
+#include <atomic>
 
 namespace ostrel {
 
@@ -25,21 +29,29 @@ class OnceCell {
 
   // A new reference to the value. `compute` returns an Outcome holding a new
   // reference; its failure is returned and not cached, so the next use tries
-  // again.
-  template <class Compute>
-  Outcome get(Compute compute) noexcept {
-    if (OSTREL_LIKELY(value_ != nullptr)) return Outcome::same(value_);
+  // again. `published` runs once, on the value that wins, in the thread that
+  // published it.
+  template <class Compute, class Published = void (*)(PyObject*)>
+  Outcome get(Compute compute, Published published = [](PyObject*) {}) noexcept {
+    PyObject* v = value_.load(std::memory_order_acquire);
+    if (OSTREL_LIKELY(v != nullptr)) return Outcome::same(v);
     Outcome computed = compute();
     if (!computed.is_value()) return computed;
-    if (value_ == nullptr) value_ = computed.take().release();  // the cell's own reference, kept
-    return Outcome::same(value_);
+    PyObject* expected = nullptr;
+    if (value_.compare_exchange_strong(expected, computed.peek(), std::memory_order_acq_rel,
+                                       std::memory_order_acquire)) {
+      PyObject* mine = computed.take().release();  // the cell's own reference, kept
+      published(mine);
+      return Outcome::same(mine);
+    }
+    return Outcome::same(expected);  // another thread won; `computed` is dropped
   }
 
   // The published value (borrowed), or null.
-  PyObject* peek() const noexcept { return value_; }
+  PyObject* peek() const noexcept { return value_.load(std::memory_order_acquire); }
 
  private:
-  PyObject* value_ = nullptr;
+  std::atomic<PyObject*> value_{nullptr};
 };
 
 }  // namespace ostrel

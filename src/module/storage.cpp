@@ -2,6 +2,8 @@
 
 #include "module/entry.hpp"
 
+#include <array>
+
 namespace ostrel {
 
 namespace detail {
@@ -11,10 +13,13 @@ OnceCell g_empty_tuple;
 namespace {
 
 OnceCell g_nothing;
-newfunc g_object_new = nullptr;
+// object's tp_new, read once; every thread that finds it unset stores the
+// same pointer, so relaxed ordering suffices.
+std::atomic<newfunc> g_object_new{nullptr};
 // Set by allocate() just before it calls object's tp_new, and consumed by the
 // classes' allocators: only the module's own construction paths allocate.
-bool g_allocation_permitted = false;
+// Per thread: the allocator runs in the thread that called object's tp_new.
+OSTREL_PER_THREAD bool g_allocation_permitted = false;
 
 // The allocator of a class was called by anybody else: typically
 // object.__new__(cls) after cls.__new__ was replaced from Python.
@@ -25,7 +30,7 @@ bool permitted(PyTypeObject* type) noexcept {
   }
   const char* name = "this class";
   for (std::size_t i = 0; i < kClassCount; ++i) {
-    if (detail::g_complete[i] == type) name = class_def(static_cast<Cls>(i)).name;
+    if (is_class(type, static_cast<Cls>(i))) name = class_def(static_cast<Cls>(i)).name;
   }
   entry::finish(Outcome::raise_format(PyExc_TypeError,
                                       "%s instances cannot be made by object.__new__(); call %s() instead", name,
@@ -36,10 +41,12 @@ bool permitted(PyTypeObject* type) noexcept {
 // Freed Some, Ok and Err instances, kept per class for reuse, as CPython
 // keeps its tuples and floats: a freed instance is untracked and holds
 // nothing (its fields were released), so one taken from here is
-// indistinguishable from fresh memory.
-constexpr int kFreeListSize = 64;
+// indistinguishable from fresh memory. The free-threaded build keeps none:
+// its allocator already keeps freed blocks per thread, and a shared list
+// would be one more thing every thread writes.
+constexpr int kFreeListSize = kFreeThreaded ? 0 : 64;
 struct FreeList {
-  PyObject* items[kFreeListSize];
+  std::array<PyObject*, kFreeListSize> items;
   int n;
 };
 FreeList g_free[kClassCount];
@@ -51,7 +58,7 @@ PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
   FreeList& free = g_free[static_cast<std::size_t>(C)];
   PyObject* self = nullptr;
-  if (OSTREL_LIKELY(free.n > 0)) {
+  if (OSTREL_LIKELY(kFreeListSize > 0 && free.n > 0)) {
     self = free.items[--free.n];
     PyObject_Init(self, type);
   } else {
@@ -83,9 +90,9 @@ void free_instance(PyObject* self) noexcept {
 void free_variant(PyObject* self) noexcept {
   PyTypeObject* type = Py_TYPE(self);
   FreeList* free = nullptr;
-  if (type == detail::g_complete[static_cast<std::size_t>(Cls::Ok)]) {
+  if (is_class(type, Cls::Ok)) {
     free = &g_free[static_cast<std::size_t>(Cls::Ok)];
-  } else if (type == detail::g_complete[static_cast<std::size_t>(Cls::Err)]) {
+  } else if (is_class(type, Cls::Err)) {
     free = &g_free[static_cast<std::size_t>(Cls::Err)];
   } else {
     free = &g_free[static_cast<std::size_t>(Cls::Some)];
@@ -105,7 +112,7 @@ bool is_variant(PyObject* o) noexcept { return is_a(o, Cls::Some) || is_a(o, Cls
 // letting its deallocator recurse: a chain of a million nested values is
 // released in constant stack depth.
 void release_payload(PyObject* v) noexcept {
-  while (Py_REFCNT(v) == 1 && is_variant(v)) {
+  while (is_variant(v) && sole_reference(v)) {
     // Untrack first: once nothing can reach `v`, its other fields may run
     // arbitrary code as they are released.
     PyObject_GC_UnTrack(v);
@@ -187,15 +194,17 @@ Outcome allocate(Cls cls) noexcept {
   PyTypeObject* type = type_object(cls);
   if (OSTREL_UNLIKELY(type == nullptr)) return type_failure(cls);
   PyObject* args = g_empty_tuple.peek();
-  if (OSTREL_UNLIKELY(args == nullptr || g_object_new == nullptr)) {
+  newfunc object_new = g_object_new.load(std::memory_order_relaxed);
+  if (OSTREL_UNLIKELY(args == nullptr || object_new == nullptr)) {
     Outcome empty = empty_tuple();
     if (!empty.is_value()) return empty;
     args = g_empty_tuple.peek();
-    g_object_new = reinterpret_cast<newfunc>(PyType_GetSlot(&PyBaseObject_Type, Py_tp_new));
-    if (g_object_new == nullptr) return Outcome::internal_null();
+    object_new = reinterpret_cast<newfunc>(PyType_GetSlot(&PyBaseObject_Type, Py_tp_new));
+    if (object_new == nullptr) return Outcome::internal_null();
+    g_object_new.store(object_new, std::memory_order_relaxed);
   }
   g_allocation_permitted = true;
-  PyObject* self = g_object_new(type, args, nullptr);
+  PyObject* self = object_new(type, args, nullptr);
   g_allocation_permitted = false;
   return Outcome::from(self);
 }
@@ -213,7 +222,9 @@ Outcome empty_tuple() noexcept {
   return detail::g_empty_tuple.get([] { return Outcome::from(PyTuple_New(0)); });
 }
 
-Outcome nothing() noexcept { return g_nothing.get([] { return detail::allocate(Cls::Nothing); }); }
+Outcome nothing() noexcept {
+  return g_nothing.get([] { return detail::allocate(Cls::Nothing); }, keep_forever);
+}
 
 Outcome appended(PyObject* old, Ref item) noexcept {
   const Py_ssize_t n = PyTuple_Size(old);

@@ -7,7 +7,7 @@
 namespace ostrel {
 
 namespace detail {
-PyTypeObject* g_complete[kClassCount] = {};
+std::atomic<PyTypeObject*> g_complete[kClassCount] = {};
 }  // namespace detail
 
 namespace {
@@ -20,7 +20,9 @@ struct Storer {
 };
 
 // Per class: the created type object, and who is storing its class
-// attributes. Read and written with the GIL held, which serialises them.
+// attributes. Every read and write holds g_state_lock (with the GIL, the GIL
+// alone serialises them); no Python code runs while it is held, except the
+// stores of the attributes themselves, into a class only the module knows.
 struct ClassState {
   PyTypeObject* created = nullptr;
   bool attrs_stored = false;
@@ -28,6 +30,7 @@ struct ClassState {
 };
 
 ClassState g_state[kClassCount];
+Lock g_state_lock;
 
 // The slots the builder adds after the class's own: doc, methods,
 // properties, base, dealloc, traverse, alloc, and the terminator.
@@ -80,17 +83,21 @@ Outcome create(const ClassDef& def) {
 // not wait: they compute the values too, and the first to store wins.
 Outcome store_attrs(const ClassDef& def, PyTypeObject* type) {
   ClassState& st = g_state[static_cast<std::size_t>(def.cls)];
-  const unsigned long me = PyThread_get_thread_ident();
-  if (st.attrs_stored) return Outcome::ok();
-  for (const Storer* s = st.storing; s != nullptr; s = s->next) {
-    if (s->thread == me) return Outcome::ok();
+  Storer self{PyThread_get_thread_ident(), nullptr};
+  {
+    Locked held(g_state_lock);
+    if (st.attrs_stored) return Outcome::ok();
+    for (const Storer* s = st.storing; s != nullptr; s = s->next) {
+      if (s->thread == self.thread) return Outcome::ok();
+    }
+    self.next = st.storing;
+    st.storing = &self;
   }
-  Storer self{me, st.storing};
-  st.storing = &self;
   struct Unlink {
     ClassState& st;
     Storer* self;
     ~Unlink() {
+      Locked held(g_state_lock);
       for (Storer** p = &st.storing; *p != nullptr; p = &(*p)->next) {
         if (*p == self) {
           *p = self->next;
@@ -108,6 +115,7 @@ Outcome store_attrs(const ClassDef& def, PyTypeObject* type) {
     }
     values[i] = v.take();
   }
+  Locked held(g_state_lock);
   if (st.attrs_stored) return Outcome::ok();
   for (std::size_t i = 0; i < def.attrs.size(); ++i) {
     Outcome set = Outcome::from_status(
@@ -121,16 +129,29 @@ Outcome store_attrs(const ClassDef& def, PyTypeObject* type) {
 Outcome lookup(Cls c) {
   const ClassDef& def = class_def(c);
   ClassState& st = g_state[static_cast<std::size_t>(c)];
-  if (st.created == nullptr) {
+  PyTypeObject* created = nullptr;
+  {
+    Locked held(g_state_lock);
+    created = st.created;
+  }
+  if (created == nullptr) {
     Outcome made = create(def);
     if (!made.is_value()) return made;
     // The first stored type object wins, and is kept forever.
-    if (st.created == nullptr) st.created = reinterpret_cast<PyTypeObject*>(made.take().release());
+    Locked held(g_state_lock);
+    if (st.created == nullptr) {
+      st.created = reinterpret_cast<PyTypeObject*>(made.take().release());
+      keep_forever(reinterpret_cast<PyObject*>(st.created));
+    }
+    created = st.created;
   }
-  Outcome stored = store_attrs(def, st.created);
+  Outcome stored = store_attrs(def, created);
   if (!stored.is_value()) return stored;
-  if (st.attrs_stored) detail::g_complete[static_cast<std::size_t>(c)] = st.created;
-  return Outcome::same(reinterpret_cast<PyObject*>(st.created));
+  {
+    Locked held(g_state_lock);
+    if (st.attrs_stored) detail::g_complete[static_cast<std::size_t>(c)].store(created, std::memory_order_release);
+  }
+  return Outcome::same(reinterpret_cast<PyObject*>(created));
 }
 
 }  // namespace
@@ -149,7 +170,7 @@ const ClassDef& class_def(Cls c) noexcept {
 }
 
 Outcome lookup_type(Cls c) noexcept {
-  if (PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)]) {
+  if (PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)].load(std::memory_order_acquire)) {
     return Outcome::same(reinterpret_cast<PyObject*>(t));
   }
   Outcome t = lookup(c);

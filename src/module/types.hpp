@@ -3,6 +3,7 @@
 #pragma once
 
 #include "module/outcome.hpp"
+#include "module/threads.hpp"
 
 #include <cstddef>
 #include <span>
@@ -73,8 +74,10 @@ extern const ClassDef kNothingClass;
 const ClassDef& class_def(Cls c) noexcept;
 
 namespace detail {
-// Filled once a class is complete (type created and class attributes stored).
-extern PyTypeObject* g_complete[kClassCount];
+// Filled once a class is complete (type created and class attributes stored),
+// with release; read with acquire where the type is used, relaxed where it
+// is only compared with.
+extern std::atomic<PyTypeObject*> g_complete[kClassCount];
 PyTypeObject* type_object_slow(Cls c) noexcept;
 }  // namespace detail
 
@@ -87,16 +90,18 @@ Outcome lookup_type(Cls c) noexcept;
 // is reported as unraisable and null is returned; the caller then returns
 // type_failure(c).
 inline PyTypeObject* type_object(Cls c) noexcept {
-  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)];
+  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)].load(std::memory_order_acquire);
   if (OSTREL_LIKELY(t != nullptr)) return t;
   return detail::type_object_slow(c);
 }
 Outcome type_failure(Cls c) noexcept;
 
-// Exact-type test; the variants are final, so this is isinstance().
-inline bool is_a(PyObject* o, Cls c) noexcept {
-  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)];
-  return t != nullptr && Py_TYPE(o) == t;
+// Whether `type` is the complete class `c`.
+inline bool is_class(PyTypeObject* type, Cls c) noexcept {
+  PyTypeObject* t = detail::g_complete[static_cast<std::size_t>(c)].load(std::memory_order_relaxed);
+  return t != nullptr && type == t;
 }
+// Exact-type test; the variants are final, so this is isinstance().
+inline bool is_a(PyObject* o, Cls c) noexcept { return is_class(Py_TYPE(o), c); }
 
 }  // namespace ostrel

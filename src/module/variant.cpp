@@ -3,23 +3,28 @@
 #include "module/companion.hpp"
 #include "module/storage.hpp"
 
+#include <atomic>
+
 namespace ostrel {
 
 Outcome op_empty_tuple(PyObject*) noexcept { return empty_tuple(); }
 
+// The list is made empty and then grown: CPython 3.14t's PyList_New(n > 0)
+// releases a list whose item array it could not allocate without having set
+// its items, and crashes, while a failed append leaves the list sound.
 Outcome iterate(PyObject* payload) noexcept {
-  Ref list = Ref::steal(PyList_New(payload != nullptr ? 1 : 0));
+  Ref list = Ref::steal(PyList_New(0));
   if (!list) return Outcome::capture();
-  if (payload != nullptr) {
-    Py_INCREF(payload);
-    if (PyList_SetItem(list.get(), 0, payload) < 0) return Outcome::capture();
-  }
+  if (payload != nullptr && PyList_Append(list.get(), payload) < 0) return Outcome::capture();
   return Outcome::from(PyObject_GetIter(list.get()));
 }
 
 namespace {
 
-bool g_pair_hash_exact = false;
+// Whether pair_hash() gives this interpreter's tuple hash; set by every
+// import of the module, always to the same value, and it only chooses
+// between two correct ways of hashing: relaxed ordering suffices.
+std::atomic<bool> g_pair_hash_exact{false};
 
 // The interpreter's hash of a 2-tuple from the hashes of its items.
 Py_hash_t pair_hash(Py_hash_t first, Py_hash_t second) noexcept {
@@ -79,13 +84,13 @@ void check_pair_hash() noexcept {
     }
   }
   drop_pending();  // a failure here only means: use real tuples
-  g_pair_hash_exact = exact;
+  g_pair_hash_exact.store(exact, std::memory_order_relaxed);
 }
 
 Outcome hash_tagged(long tag, PyObject* payload) noexcept {
   if (Py_EnterRecursiveCall(" while hashing a result or option") != 0) return Outcome::capture();
   Py_hash_t h = -1;
-  if (OSTREL_LIKELY(g_pair_hash_exact)) {
+  if (OSTREL_LIKELY(g_pair_hash_exact.load(std::memory_order_relaxed))) {
     h = PyObject_Hash(payload);
     if (h != -1) h = pair_hash(tag, h);
   } else {
