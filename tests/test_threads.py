@@ -1,4 +1,8 @@
-"""Threads racing to the first use of every per-process cache all get the same object, without waiting."""
+"""Threads racing to the first use of every per-process cache all get the same object, without waiting;
+threads sharing values and running every kind of operation at once each get exactly their own results."""
+
+import os
+import sysconfig
 
 import pytest
 from conftest import SLOW_IMPORT, run_script
@@ -43,3 +47,54 @@ print("ok")
 def test_first_use_race(uses):
     proc = run_script(SCRIPT, "0.3", *uses.split(), timeout=120)
     assert proc.returncode == 0 and proc.stdout.strip() == "ok", proc.stderr[-2000:]
+
+
+# Threads hammering every kind of operation at once (on 3.14t without the GIL): each value a thread gets
+# is checked against what that thread built, so a value, note or site of another thread's is caught.
+STRESS = """
+import copy, os, pickle, sys, threading
+from ostrel import Err, Nothing, Ok, Some, UnwrapError, collect, partition
+N, THREADS = int(sys.argv[1]), int(sys.argv[2])
+SHARED = [Ok(1), Err("e").note("n").traced("t"), Some((1, "a")), Nothing(), Ok(Some(2.5)), Err(Nothing())]
+FORMS = [(repr(x), str(x), hash(x)) for x in SHARED]
+MIXED = [Ok(k) if k % 3 else Err(k) for k in range(200)]
+PARTED = ([k for k in range(200) if k % 3], MIXED[::3])
+OKS = MIXED[1:3] * 50
+failures, barrier = [], threading.Barrier(THREADS)
+def work(t):
+    barrier.wait()
+    for j in range(N):
+        v = t * N + j
+        o, s, e = Ok(v), Some(v), Err(v).note(f"n{t}").wrap_err(-v).traced(f"s{t}")
+        assert (o.value, s.value, o.map(str), o | abs, s.map(str)) == (v, v, Ok(str(v)), Ok(v), Some(str(v)))
+        assert s.filter(lambda _: False) is Nothing() is Err(v).to_option() and o.err is None
+        assert (e.error, e.notes, e.trace) == (-v, (f"n{t}", f"caused by {v}"), (f"s{t}",)), (t, j, repr(e))
+        assert repr(e) == f"Err({-v}; note: n{t}; note: caused by {v}; via s{t})"
+        try:
+            e.unwrap()
+        except UnwrapError as exc:
+            assert exc.container is e and exc.__cause__ is None
+        copied = pickle.loads(pickle.dumps(e))
+        assert (copied, copied.notes, copy.deepcopy(Ok([v])).value) == (e, e.notes, [v])
+        if j % 20 == 0:
+            assert partition(MIXED) == PARTED and collect(OKS).value == [1, 2] * 50 and collect(MIXED) is MIXED[0]
+        x = j % len(SHARED)
+        assert (repr(SHARED[x]), str(SHARED[x]), hash(SHARED[x])) == FORMS[x] and SHARED[x] == copy.copy(SHARED[x])
+def run(t):
+    try:
+        work(t)
+    except BaseException as exc:
+        failures.append(f"thread {t}: {exc!r}")
+threads = [threading.Thread(target=run, args=(t,)) for t in range(THREADS)]
+for t in threads: t.start()
+for t in threads: t.join()
+assert not failures, failures[:5]
+print("gil" if getattr(sys, "_is_gil_enabled", lambda: True)() else "no gil")
+"""
+
+
+def test_threads_share_nothing_by_accident():
+    n = os.environ.get("OSTREL_STRESS_CALLS", "10000")
+    proc = run_script(STRESS, n, "6", timeout=300)
+    want = "gil" if sysconfig.get_config_var("Py_GIL_DISABLED") != 1 else "no gil"
+    assert (proc.returncode, proc.stdout.strip()) == (0, want), proc.stderr[-3000:]
