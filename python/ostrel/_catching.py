@@ -7,7 +7,7 @@ import inspect
 from collections.abc import Callable, Coroutine
 from typing import Any, Generic, ParamSpec, Protocol, TypeVar, overload
 
-from .result import Err, Ok
+from .result import Err, Ok, Result
 
 __all__ = ["catching"]
 
@@ -26,9 +26,9 @@ class Catching(Protocol, Generic[E_co]):
     @overload
     def __call__(  # type: ignore[overload-overlap]
         self, fn: Callable[P, Coroutine[Any, Any, R]], /
-    ) -> Callable[P, Coroutine[Any, Any, Ok[R] | Err[E_co]]]: ...
+    ) -> Callable[P, Coroutine[Any, Any, Result[R, E_co]]]: ...
     @overload
-    def __call__(self, fn: Callable[P, R], /) -> Callable[P, Ok[R] | Err[E_co]]: ...
+    def __call__(self, fn: Callable[P, R], /) -> Callable[P, Result[R, E_co]]: ...
 
 
 def _flatten(targets: tuple[Any, ...]) -> tuple[type[BaseException], ...]:

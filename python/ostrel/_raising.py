@@ -37,7 +37,7 @@ def _add_notes(error: BaseException, lines: list[str]) -> None:
             error.__notes__ = existing  # type: ignore[attr-defined]
 
 
-def unwrap_or_raise(result: Ok[T] | Err[Any]) -> T:
+def unwrap_or_raise(result: Ok[T, object] | Err[object, T]) -> T:
     """The value of an ``Ok``; for an ``Err``, raise.
 
     An ``Err`` whose error is an exception raises that exception, with the ``Err``'s

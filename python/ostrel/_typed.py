@@ -33,8 +33,8 @@ _F = TypeVar("_F")
 _X = TypeVar("_X", bound=BaseException)
 
 
-def is_ok(r: Result[_T, _E]) -> TypeIs[Ok[_T]]:
-    """True when ``r`` is an ``Ok``; narrows ``r`` to ``Ok[T]``, and to ``Err[E]`` otherwise.
+def is_ok(r: Result[_T, _E]) -> TypeIs[Ok[_T, _E]]:
+    """True when ``r`` is an ``Ok``; narrows ``r`` to ``Ok[T, E]``, and to ``Err[E, T]`` otherwise.
 
     Examples:
         >>> [r.value for r in (Ok(1), Err("e"), Ok(3)) if is_ok(r)]
@@ -43,8 +43,8 @@ def is_ok(r: Result[_T, _E]) -> TypeIs[Ok[_T]]:
     return type(r) is Ok
 
 
-def is_err(r: Result[_T, _E]) -> TypeIs[Err[_E]]:
-    """True when ``r`` is an ``Err``; narrows ``r`` to ``Err[E]``, and to ``Ok[T]`` otherwise.
+def is_err(r: Result[_T, _E]) -> TypeIs[Err[_E, _T]]:
+    """True when ``r`` is an ``Err``; narrows ``r`` to ``Err[E, T]``, and to ``Ok[T, E]`` otherwise.
 
     Examples:
         >>> [r.error for r in (Ok(1), Err("e")) if is_err(r)]
@@ -54,7 +54,7 @@ def is_err(r: Result[_T, _E]) -> TypeIs[Err[_E]]:
 
 
 def is_some(o: Option[_T]) -> TypeIs[Some[_T]]:
-    """True when ``o`` is a ``Some``; narrows ``o`` to ``Some[T]``, and to ``Nothing`` otherwise.
+    """True when ``o`` is a ``Some``; narrows ``o`` to ``Some[T]``, and to ``Nothing[T]`` otherwise.
 
     Examples:
         >>> [o.value for o in (Some(1), Nothing()) if is_some(o)]
@@ -63,8 +63,8 @@ def is_some(o: Option[_T]) -> TypeIs[Some[_T]]:
     return type(o) is Some
 
 
-def is_nothing(o: Option[_T]) -> TypeIs[Nothing]:
-    """True when ``o`` is ``Nothing()``; narrows ``o`` to ``Nothing``, and to ``Some[T]`` otherwise.
+def is_nothing(o: Option[_T]) -> TypeIs[Nothing[_T]]:
+    """True when ``o`` is ``Nothing()``; narrows ``o`` to ``Nothing[T]``, and to ``Some[T]`` otherwise.
 
     Examples:
         >>> is_nothing(Nothing()), is_nothing(Some(None))

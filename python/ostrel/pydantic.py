@@ -64,10 +64,10 @@ def _to_option(value: Any) -> Any:
 def _result_input(value: Any) -> Any:
     """Accept an ``Ok``/``Err`` where the ``{"ok": ...}``/``{"err": ...}`` object is expected."""
     if isinstance(value, Ok):
-        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        ok: Ok[Any, Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        err: Err[Any, Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_ERR_TAG: err.error, "notes": list(err.notes), "trace": list(err.trace)}
     return value
 
@@ -80,10 +80,10 @@ def _to_result(value: dict[str, Any]) -> Any:
 
 def _result_output(value: Any) -> Any:
     if isinstance(value, Ok):
-        ok: Ok[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        ok: Ok[Any, Any] = value  # pyright: ignore[reportUnknownVariableType]
         return {_OK_TAG: ok.value}
     if isinstance(value, Err):
-        err: Err[Any] = value  # pyright: ignore[reportUnknownVariableType]
+        err: Err[Any, Any] = value  # pyright: ignore[reportUnknownVariableType]
         out: dict[str, Any] = {_ERR_TAG: err.error}
         if err.notes:
             out["notes"] = list(err.notes)
@@ -193,16 +193,16 @@ class _FieldType:
 if TYPE_CHECKING:
     from typing import TypeAlias
 
-    Option: TypeAlias = Some[_T] | Nothing
-    """``Option[T]`` as a pydantic field type: ``Some[T] | Nothing`` for the type checker.
+    Option: TypeAlias = Some[_T] | Nothing[_T]
+    """``Option[T]`` as a pydantic field type: ``Some[T] | Nothing[T]`` for the type checker.
 
     Validates ``None`` or ``Nothing()`` to ``Nothing()``, and any other value, or
     ``Some(value)``, as a ``T`` wrapped in ``Some``. Serialises to ``None`` or the bare
     value; the JSON schema is the schema of ``T`` or null.
     """
 
-    Result: TypeAlias = Ok[_T] | Err[_E]
-    """``Result[T, E]`` as a pydantic field type: ``Ok[T] | Err[E]`` for the type checker.
+    Result: TypeAlias = Ok[_T, _E] | Err[_E, _T]
+    """``Result[T, E]`` as a pydantic field type: ``Ok[T, E] | Err[E, T]`` for the type checker.
 
     Serialises to ``{"ok": value}`` or ``{"err": error}``, the latter with the lists
     ``"notes"`` and ``"trace"`` when the ``Err`` has any. Validates from that object or

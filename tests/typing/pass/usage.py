@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import asyncio
 
-from typing_extensions import assert_never, assert_type
+from typing_extensions import Never, assert_never, assert_type
 
 from ostrel import (
     Err, Nothing, Ok, Option, Result, Some, UnwrapError, catch, catching, collect, collect_options, from_optional,
@@ -30,12 +30,12 @@ async def fetch(text: str) -> Result[int, str]:
 
 
 def narrowing(r: Result[int, str], o: Option[int], rs: list[Result[int, str]], os: list[Option[str]]) -> None:
-    assert_type(r.value if is_ok(r) else r.error, int | str)
-    assert_type(o if is_nothing(o) else o.value, Nothing | int)
-    assert_type(o.value if is_some(o) else o, int | Nothing)
+    assert_type(r if is_ok(r) else r.error, Ok[int, str] | str)
+    assert_type(o if is_nothing(o) else o.value, Nothing[int] | int)
+    assert_type(o.value if is_some(o) else o, int | Nothing[int])
     assert_type([x.value for x in rs if is_ok(x)], list[int])
-    assert_type([x.error for x in rs if is_err(x)], list[str])
-    assert_type([x for x in rs if isinstance(x, Ok)], list[Ok[int]])
+    assert_type([x for x in rs if is_err(x)], list[Err[str, int]])
+    assert_type([x for x in rs if isinstance(x, Ok)], list[Ok[int, str]])
     assert_type([x.value for x in os if is_some(x)], list[str])
 
 
@@ -57,42 +57,42 @@ def describe(r: Result[int, str], o: Option[str]) -> str:
 
 
 def results(r: Result[int, str]) -> None:
-    """A lambda's parameter takes its type from the receiver, whatever the variant."""
-    assert_type(r.map(lambda v: v / 2), Ok[float] | Err[str])
-    assert_type(r.map_err(lambda e: e.upper()), Ok[int] | Err[str])
-    assert_type(r.and_then(lambda v: Ok(v + 1) if v else Err("zero")), Ok[int] | Err[str])
-    assert_type(r.or_else(lambda e: Ok(len(e))), Ok[int])
-    assert_type(r.unwrap_or_else(lambda e: len(e)), int)
-    assert_type(r.fold(lambda v: v + 1, lambda e: len(e)), int)
-    assert_type(r.inspect(lambda v: print(v + 1)).inspect_err(lambda e: print(e.upper())), Ok[int] | Err[str])
-    assert_type(r.is_ok_and(lambda v: v > 0), bool)
-    assert_type(r.is_err_and(lambda e: e.isdigit()), bool)
+    """A lambda's parameter is the payload type on every member, and every call gives a whole Result."""
+    assert_type(r.map(lambda v: assert_type(v, int) / 2), Result[float, str])
+    assert_type(r.map_err(lambda e: assert_type(e, str).upper()), Result[int, str])
+    assert_type(r.and_then(lambda v: Ok(str(v)) if assert_type(v, int) else Err(v)), Result[str, str | int])
+    assert_type(r.or_else(lambda e: Ok(len(assert_type(e, str)))), Result[int, Never])
+    assert_type(r.unwrap_or_else(lambda e: len(assert_type(e, str))), int)
+    assert_type(r.fold(lambda v: assert_type(v, int) + 1, lambda e: len(assert_type(e, str))), int)
+    assert_type(r.inspect(lambda v: assert_type(v, int)).inspect_err(lambda e: assert_type(e, str)), Result[int, str])
+    assert_type(r.is_ok_and(lambda v: assert_type(v, int) > 0), bool)
+    assert_type(r.is_err_and(lambda e: assert_type(e, str).isdigit()), bool)
     assert_type(Ok(2).map(lambda v: v + 1), Ok[int])
     assert_type(Err("e").map_err(lambda e: e + "!"), Err[str])
-    assert_type(r | str, Ok[str] | Err[str])
-    assert_type(r >> positive, Ok[int] | Err[str])
+    assert_type(r | str, Result[str, str])
+    assert_type(r >> positive, Result[int, str])
     assert_type(r.unwrap_or(None), int | None)
     assert_type(r.expect("needed"), int)
-    assert_type(r.to_option(), Some[int] | Nothing)
+    assert_type(r.to_option(), Option[int])
     assert_type(r.ok, int | None)
     assert_type(Err("e").unwrap_err(), str)
     assert_type(Ok(1).swap_err("x"), Ok[int])
-    assert_type(r.note("loading config").traced("load"), Ok[int] | Err[str])
+    assert_type(r.note("loading config").traced("load"), Result[int, str])
     assert_type(r.notes, tuple[()] | tuple[str, ...])
-    assert_type(r.wrap_err(KeyError("config")), Ok[int] | Err[KeyError])
+    assert_type(r.wrap_err(KeyError("config")), Result[int, KeyError])
 
 
 def options(o: Option[int], names: dict[str, int]) -> None:
-    assert_type(from_optional(names.get("k")), Some[int] | Nothing)
-    assert_type(o.map(lambda v: v / 2), Some[float] | Nothing)
-    assert_type(o.and_then(lambda v: Some(v) if v else Nothing()), Some[int] | Nothing)
-    assert_type(o.filter(lambda v: v > 0), Some[int] | Nothing)
-    assert_type(o.inspect(lambda v: print(v + 1)), Some[int] | Nothing)
-    assert_type(o.or_else(lambda: Some(0)), Some[int])
+    assert_type(from_optional(names.get("k")), Option[int])
+    assert_type(o.map(lambda v: assert_type(v, int) / 2), Option[float])
+    assert_type(o.and_then(lambda v: Some(v) if assert_type(v, int) else Nothing()), Option[int])
+    assert_type(o.filter(lambda v: assert_type(v, int) > 0), Option[int])
+    assert_type(o.inspect(lambda v: print(assert_type(v, int) + 1)), Option[int])
+    assert_type(o.or_else(lambda: Some("none")), Option[int | str])
     assert_type(o.unwrap_or_else(lambda: 0), int)
-    assert_type(o.ok_or_else(lambda: KeyError("k")), Ok[int] | Err[KeyError])
-    assert_type(o.ok_or("missing"), Ok[int] | Err[str])
-    assert_type(o | str, Some[str] | Nothing)
+    assert_type(o.ok_or_else(lambda: KeyError("k")), Result[int, KeyError])
+    assert_type(o.ok_or("missing"), Result[int, str])
+    assert_type(o | str, Option[str])
     assert_type(o.unwrap_or("none"), int | str)
     assert_type(Nothing().unwrap_or(3), int)
     assert_type(o.unwrap(err="missing"), int)
@@ -100,8 +100,10 @@ def options(o: Option[int], names: dict[str, int]) -> None:
     assert_type(list(o), list[int])
 
 
-def assignable(o: Option[int]) -> tuple[Option[object], Option[int], list[Result[int, str]]]:
-    return o, Nothing(), [Ok(1), Err("e"), Ok.catch(lambda: 1, on_error=str)]
+def assignable(
+    o: Option[int], ok: Ok[int], err: Err[str], none: Nothing
+) -> tuple[Option[object], list[Option[int]], list[Result[int, str]]]:
+    return o, [Nothing(), none], [Ok(1), Err("e"), ok, err, Ok.catch(lambda: 1, on_error=str)]
 
 
 @catching(KeyError, ValueError)
@@ -115,15 +117,15 @@ async def download(host: str) -> bytes:
 
 
 def helpers(rs: list[Result[int, str]], os: list[Option[int]], r: Result[int, OSError]) -> list[Result[int, Exception]]:
-    assert_type(collect(rs), Ok[list[int]] | Err[str])
-    assert_type(partition(rs), tuple[list[int], list[Err[str]]])
-    assert_type(collect_options(os), Some[list[int]] | Nothing)
+    assert_type(collect(rs), Result[list[int], str])
+    assert_type(partition(rs), tuple[list[int], list[Err[str, int]]])
+    assert_type(collect_options(os), Option[list[int]])
     assert_type(somes(os), list[int])
     assert_type(unwrap_or_raise(r), int)
-    assert_type(asyncio.run(download("example.org")), Ok[bytes] | Err[str])
-    assert_type(asyncio.run(fetch("1")), Ok[int] | Err[str])
-    assert_type(catch(lambda: 1 / 0, on_error=str), Ok[float] | Err[str])
-    assert_type(catch(lambda: 1, KeyError, on_error=lambda e: e), Ok[int] | Err[KeyError])
+    assert_type(asyncio.run(download("example.org")), Result[bytes, str])
+    assert_type(asyncio.run(fetch("1")), Result[int, str])
+    assert_type(catch(lambda: 1 / 0, on_error=str), Result[float, str])
+    assert_type(catch(lambda: 1, KeyError, on_error=lambda e: e), Result[int, KeyError])
     try:
         assert_type(positive(0).unwrap(err=ValueError("bad"), note="parsing"), int)
     except UnwrapError as exc:
