@@ -17,7 +17,10 @@ if [ ! -x "$VENV/bin/python" ]; then
   "$TSAN_PY" -m venv "$VENV"
 fi
 PY=$VENV/bin/python
-"$PY" -m pip install -q --disable-pip-version-check cmake ninja pytest hypothesis
+# The build tools and the test extras (the suite imports them), not ostrel itself: the build below
+# is found first on PYTHONPATH.
+mapfile -t extras < <("$PY" -c 'import tomllib; print(*tomllib.load(open("pyproject.toml", "rb"))["project"]["optional-dependencies"]["test"], sep="\n")')
+"$PY" -m pip install -q --disable-pip-version-check cmake ninja "${extras[@]}"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DPython_EXECUTABLE="$PY" -DOSTREL_TSAN=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD"

