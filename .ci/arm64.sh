@@ -7,7 +7,8 @@
 #  2. in the arm64-dev root (the same plus g++ and python3-dev), the sdist installed into a
 #     fresh venv, and the quickstart run from the unpacked sdist.
 # Each part prints its time. The roots stay unchanged: everything a run makes (the copy, the
-# venvs, pip's cache) lives under WORKDIR, bound into the root as /ci.
+# venvs, pip's cache, temporary files) lives under WORKDIR, bound into the root as /ci, and
+# WORKDIR/tmp as /tmp.
 #
 #   WHEEL=ostrel-...-manylinux_2_17_aarch64.whl SDIST=ostrel-....tar.gz bash .ci/arm64.sh WORKDIR
 set -uo pipefail
@@ -22,10 +23,10 @@ failures=()
 fail() { echo "FAILED: arm64: $*"; failures+=("$*"); }
 inside() {  # root command...: run in the root, with WORK as /ci and pip's cache there
   local name=$1; shift
-  $roots run "$name" --bind "$WORK:/ci" -- env PIP_CACHE_DIR=/ci/pip-cache "$@"
+  $roots run "$name" --bind "$WORK:/ci" --bind "$WORK/tmp:/tmp" -- env PIP_CACHE_DIR=/ci/pip-cache "$@"
 }
 
-mkdir -p "$WORK/dist"
+mkdir -p "$WORK/dist" "$WORK/tmp"
 cp "$WHEEL" "$SDIST" "$WORK/dist/"
 wheel=/ci/dist/$(basename "$WHEEL") sdist=/ci/dist/$(basename "$SDIST")
 
