@@ -10,7 +10,9 @@ default, fb is a builtin and fp a Python function, good()/bad() succeed/raise.
 The everyday rows (collect, partition, early return, catching, unwrap_or_raise)
 use oks/mix (100,000 results: all Ok, or Err from the middle on at every tenth),
 small (1,000 Ok), early(a, b) (two unwraps and an Ok), cgood()/cbad() (good and
-bad behind the library's exception-catching decorator).
+bad behind the library's exception-catching decorator), decorated(1) (the decorator rows: an
+Ok of 1 out of one decorated call; ostrel's body returns Ok(x) under @propagate, the peers'
+decorators make the Ok themselves, around a body that returns x).
 """
 
 import pickle
@@ -111,6 +113,18 @@ def plain_pipeline():
 
 # ---- the everyday functions ----------------------------------------------------
 
+def ok_body(Ok):
+    """The body of the decorator rows: an Ok of its argument."""
+    def body(x):
+        return Ok(x)
+    return body
+
+
+def value_body(x):
+    """The same job for a peer's decorator that wraps what the body returns in its Ok."""
+    return x
+
+
 N_RESULTS = 100_000
 N_SMALL = 1_000
 
@@ -163,10 +177,15 @@ def plain_everyday():
         except Exception as exc:
             return Err(exc)
 
+    body = ok_body(Ok)
+
+    def wrapper(*a, **k):  # the decorator rows' baseline: the least a Python decorator can do
+        return body(*a, **k)
+
     oks, mix = results(Ok, Err)
     return dict(collect_loop=collect_loop, partition_loop=partition_loop, hand=hand,
                 hgood=hgood, hbad=hbad, oks=oks, mix=mix, small=oks[:N_SMALL],
-                hok=Ok(1), hok2=Ok(1), herr=Err("e"))
+                hok=Ok(1), hok2=Ok(1), herr=Err("e"), body=body, wrapper=wrapper)
 
 
 PLAIN_EVERYDAY = {
@@ -174,7 +193,7 @@ PLAIN_EVERYDAY = {
     "py_collect_small": "collect_loop(small)", "py_partition": "partition_loop(oks)",
     "py_partition_mix": "partition_loop(mix)", "py_early_ok": "hand(hok, hok2)",
     "py_early_err": "hand(hok, herr)", "py_catch_ok": "hgood()", "py_catch_err": "hbad()",
-    "py_unwrap": "hok.unwrap()",
+    "py_unwrap": "hok.unwrap()", "py_wrapper": "wrapper(1)", "py_body": "body(1)",
 }
 
 
@@ -197,6 +216,9 @@ def _ostrel_everyday(ns, st):
     if hasattr(ostrel, "unwrap_or_raise"):
         ns["unwrap_or_raise"] = ostrel.unwrap_or_raise
         st.update(unwrap_or_raise="unwrap_or_raise(ok)")
+    if hasattr(ostrel, "propagate"):
+        ns["decorated"] = ostrel.propagate(ok_body(ostrel.Ok))
+        st.update(propagate_ok="decorated(1)", propagate_bare="decorated(1)")
     if _has_early_return(ostrel):
         @ostrel.propagate
         def early(a, b):
@@ -255,7 +277,8 @@ def result():
         return do(Ok(x + y) for x in a for y in b)
 
     ns = _ns(Ok, Err, None, Err("e"), "and_then", UnwrapError=UnwrapError,
-             cgood=as_result(Exception)(good), cbad=as_result(Exception)(bad), early=early)
+             cgood=as_result(Exception)(good), cbad=as_result(Exception)(bad), early=early,
+             decorated=as_result(Exception)(value_body))
     st = {k: v for k, v in COMMON.items() if "some" not in k}
     st.update({
         "err_unwrap": RAISE.format("err.unwrap()", "UnwrapError"),
@@ -265,7 +288,7 @@ def result():
         "err_then_b": "err.and_then(fb)", "err_then_p": "err.and_then(fp)",
         "catch_ok": "cgood()", "catch_err": "cbad()",
         "catching_ok": "cgood()", "catching_err": "cbad()",
-        "early_ok": "early(ok, ok2)", "early_err": "early(ok, err)",
+        "early_ok": "early(ok, ok2)", "early_err": "early(ok, err)", "propagate_ok": "decorated(1)",
     })
     return ns, st
 
@@ -280,7 +303,8 @@ def returns():
     oks, mix = results(Success, Failure)
     ns = _ns(Success, Failure, Some, Failure("e"), "bind", UnwrapError=UnwrapFailedError,
              is_successful=is_successful, cgood=safe(good), cbad=safe(bad), Fold=Fold,
-             partition=partition, oks=oks, mix=mix, small=oks[:N_SMALL], empty=Success(()))
+             partition=partition, oks=oks, mix=mix, small=oks[:N_SMALL], empty=Success(()),
+             decorated=safe(value_body))
     st = dict(COMMON)
     st.update({
         "err_unwrap": RAISE.format("err.unwrap()", "UnwrapError"),
@@ -289,7 +313,7 @@ def returns():
         "ok_then_b": "ok.bind(fb)", "ok_then_p": "ok.bind(fp)",
         "err_then_b": "err.bind(fb)", "err_then_p": "err.bind(fp)",
         "catch_ok": "cgood()", "catch_err": "cbad()",
-        "catching_ok": "cgood()", "catching_err": "cbad()",
+        "catching_ok": "cgood()", "catching_err": "cbad()", "propagate_ok": "decorated(1)",
         # Fold.collect is quadratic (it grows a tuple): only the 1,000-result row.
         "collect_small": "Fold.collect(small, empty)",
         "partition_ok": "partition(oks)", "partition_mix": "partition(mix)",

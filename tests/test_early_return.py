@@ -1,8 +1,11 @@
 """propagate: trace sites, the wrapper, and early return only for the decorated body's own unwraps, sync and async."""
 
 import asyncio
+import copy
 import functools
 import inspect
+import pickle
+import weakref
 
 import pytest
 from conftest import raised
@@ -39,6 +42,60 @@ def test_sites_wrapper_and_pass_through():
         assert propagate(fn)(Err("x")).trace == (site,)  # an early return from the unwrap in the body
     for make in (lambda: propagate(5), lambda: propagate("site")(5)):
         assert repr(raised(make)) == "TypeError('propagate() takes a function or a site name, not int')"
+
+
+@propagate
+def module_level(x: int, *, y: str = "") -> object:
+    return Ok(x)
+
+
+def test_function_attributes_and_pickling_by_reference():
+    def local(r):
+        return r
+    local.tag = "t"
+    sync = propagate(local)
+    assert (sync.__qualname__, sync.__module__, sync.tag, weakref.ref(sync)()) == (local.__qualname__, __name__, "t", sync)
+    assert str(inspect.signature(module_level)) == "(x: int, *, y: str = '') -> object"
+    assert all(c is module_level for c in (pickle.loads(pickle.dumps(module_level)), copy.deepcopy(module_level)))
+    assert type(raised(lambda: pickle.dumps(sync))) is type(raised(lambda: pickle.dumps(local)))  # found by no name
+
+
+class Methods:  # propagate over and under classmethod and staticmethod: the wrapped function gets its arguments
+    @propagate
+    def plain(self, r):
+        return Ok((type(self).__name__, r.unwrap()))
+
+    @propagate
+    @classmethod
+    def over_class(cls, r):
+        return Ok((cls.__name__, r.unwrap()))
+
+    @classmethod
+    @propagate
+    def under_class(cls, r):
+        return Ok((cls.__name__, r.unwrap()))
+
+    @propagate
+    @staticmethod
+    def over_static(r):
+        return Ok(("static", r.unwrap()))
+
+    @staticmethod
+    @propagate
+    def under_static(r):
+        return Ok(("static", r.unwrap()))
+
+
+class Sub(Methods):
+    pass
+
+
+@pytest.mark.parametrize("name", ["plain", "over_class", "under_class", "over_static", "under_static"])
+def test_methods_in_either_order(name):
+    obj, receiver = Sub(), "static" if "static" in name else "Sub"
+    through_class = functools.partial(Sub.plain, obj) if name == "plain" else getattr(Sub, name)
+    for call in (getattr(obj, name), through_class):
+        assert call(Ok(1)) == Ok((receiver, 1)) and call(Err("e")).trace == (f"Methods.{name}",)
 
 
 F = Err(ValueError("v")).note("n")

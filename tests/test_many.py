@@ -1,12 +1,25 @@
-"""collect, partition, collect_options, somes; and no leaks there, in catching or on the unwrap failure paths."""
+"""collect, partition, collect_options, somes; and no leaks there, in catching, propagate or on the unwrap failure paths."""
 
 import pytest
 from conftest import balanced, raised, run_script
 
 from ostrel import Err, Nothing, Ok, Some, UnwrapError, catching, collect, collect_options, partition, somes
-from ostrel import unwrap_or_raise
+from ostrel import propagate, unwrap_or_raise
+from ostrel._extension import accel
 
 E1 = Err("a").note("n").traced("t")
+
+
+class Holder:
+    @propagate
+    def m(self, r):
+        return Ok(r.unwrap())
+
+
+def cyclic(x):  # the wrapper is reachable from its own dict and from its function's closure
+    w = propagate(lambda r: (w, x, r.unwrap()))
+    w.me = w
+    return w(Err(x))
 
 
 def raising(first):
@@ -51,6 +64,10 @@ def test_strangers_named_by_position_and_bad_iterables(fn, good):
     lambda x: Err(x).unwrap(), lambda x: Err(x).note("n").expect("m"), lambda x: UnwrapError(Err(x), "m"),
     lambda x: Err(1).unwrap(err=x), lambda x: unwrap_or_raise(Err(x).note("n").traced("t")),
     lambda x: catching(OSError)(unwrap_or_raise)(Err(x)), lambda x: catching(KeyError)(unwrap_or_raise)(Err(x)),
+    lambda x: propagate(lambda r: r)(Err(x)), lambda x: propagate(lambda r: Ok(r.unwrap()))(Err(x)),
+    lambda x: propagate("s")(lambda r: Ok(r.unwrap_err()))(Ok(x)), lambda x: propagate(lambda r: r.unwrap())(Ok(x)),
+    lambda x: Holder().m(Err(x)), lambda x: Holder().m, cyclic,
+    lambda x: accel.Propagated(lambda: Err(x).unwrap(), "s", UnwrapError, lambda e: 1 / 0)(),
 ])
 def test_balanced(make):
     watched = object()

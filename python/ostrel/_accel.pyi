@@ -1,7 +1,7 @@
-"""Native loops over many results or options; use them through ``ostrel``."""
+"""Native loops over many results or options, and the ``propagate`` wrapper; use them through ``ostrel``."""
 
-from collections.abc import Iterable
-from typing import TypeVar
+from collections.abc import Callable, Iterable
+from typing import Any, TypeVar, final
 
 from ostrel_core import Err
 
@@ -26,3 +26,24 @@ def somes(options: Iterable[Option[_T]], /) -> list[_T]:
 class UnwrapErrorBase(Exception):
     """Base of ``ostrel.UnwrapError``: its cause is the error of an ``Err`` container when
     that error is an exception."""
+
+@final
+class Propagated:
+    """The wrapper that ``ostrel.propagate`` puts around a function that is not a coroutine
+    function: it calls ``fn`` with the arguments as given and adds ``site`` to the trace of
+    an ``Err`` it returns; on an exception of class ``caught`` it returns ``early(exc)``
+    instead, unless that is ``None``. It binds as a method, and pickles by reference."""
+
+    def __new__(
+        cls, fn: Callable[..., object], site: str, caught: type[BaseException], early: Callable[[Any], object], /
+    ) -> Propagated:
+        """A wrapper of ``fn``; ``functools.update_wrapper`` then gives it ``fn``'s attributes."""
+
+    def __call__(self, *args: Any, **kwargs: Any) -> Any:
+        """``fn(*args, **kwargs)``, an ``Err`` traced with ``site``, or ``early(exc)`` for a ``caught`` exception."""
+
+    def __get__(self, instance: object, owner: type | None = None, /) -> Any:
+        """The wrapper itself from a class (or for ``None``), a bound method from an instance."""
+
+    def __reduce__(self) -> str:
+        """The wrapper's ``__qualname__``: it is pickled by reference, as a function is."""

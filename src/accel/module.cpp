@@ -1,7 +1,9 @@
 // The module entry of ostrel._accel: native loops over many results or
-// options, for the companion package. Its execution step imports
-// ostrel_core and caches the variant classes.
+// options, the base of UnwrapError and the propagate wrapper, for the
+// companion package. Its execution step imports ostrel_core and caches the
+// variant classes.
 #include "accel/helpers.hpp"
+#include "accel/propagated.hpp"
 #include "accel/unwrap_error.hpp"
 #include "accel/variants.hpp"
 #include "module/entry.hpp"
@@ -44,7 +46,9 @@ PyMethodDef g_methods[] = {
 Outcome exec_module(PyObject* module) noexcept {
   Outcome loaded = load_variants();
   if (!loaded.is_value()) return loaded;
-  return add_unwrap_error_base(module);
+  Outcome added = add_unwrap_error_base(module);
+  if (!added.is_value()) return added;
+  return add_propagated(module);
 }
 
 int exec_slot(PyObject* module) noexcept {

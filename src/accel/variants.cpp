@@ -71,6 +71,8 @@ Outcome load_variants() noexcept {
   if (!value_name) return Outcome::capture();
   Ref error_name = Ref::steal(PyUnicode_InternFromString("error"));
   if (!error_name) return Outcome::capture();
+  Ref traced_name = Ref::steal(PyUnicode_InternFromString("traced"));
+  if (!traced_name) return Outcome::capture();
   auto* made = static_cast<Variants*>(PyMem_Calloc(1, sizeof(Variants)));
   if (made == nullptr) return Outcome::from(PyErr_NoMemory());
   made->direct = payload_is_first_slot(ok.get(), 0) && payload_is_first_slot(some.get(), 0);
@@ -81,9 +83,11 @@ Outcome load_variants() noexcept {
   made->nothing = nothing.release();
   made->value_name = value_name.release();
   made->error_name = error_name.release();
+  made->traced_name = traced_name.release();
   const Variants* expected = nullptr;
   if (!g_variants.compare_exchange_strong(expected, made, std::memory_order_acq_rel, std::memory_order_acquire)) {
-    for (PyObject* o : {made->ok, made->err, made->some, made->nothing, made->value_name, made->error_name}) {
+    for (PyObject* o : {made->ok, made->err, made->some, made->nothing, made->value_name, made->error_name,
+                        made->traced_name}) {
       Py_DECREF(o);
     }
     PyMem_Free(made);

@@ -21,6 +21,8 @@ struct Variants {
   // The attribute names read where the layout is not the expected one.
   PyObject* value_name = nullptr;
   PyObject* error_name = nullptr;
+  // Err.traced, called by the propagate wrapper on every Err it returns.
+  PyObject* traced_name = nullptr;
 };
 
 // The cached classes; filled by load_variants() before any helper runs.
