@@ -1,9 +1,12 @@
 """Scaling on a free-threaded interpreter: the throughput of 2 and 4 threads over that of 1.
 
-Each thread runs the same statement over the same shared objects (a library's adapter
-namespace from peers.py: the receivers, the 10-step pipeline's records, the list that collect
-walks), started together at a barrier; a run's throughput is the calls of all threads over
-the wall time from the barrier to the last thread's end. Every figure is the best of several
+Each thread runs the same statement, started together at a barrier, over objects of its own
+(a library's adapter namespace from peers.py, made once per thread: its receivers, callables
+and the 10-step pipeline's records), as threads that each serve their own requests would,
+except where a row shares on purpose: the one `Nothing()`, and the list that `collect` walks.
+A run's throughput is the calls of all threads over the wall time from the barrier to the
+last thread's end. (CPython 3.14t counts the references to a function made inside another
+function in one place for all threads, so shared closures would measure the interpreter.) Every figure is the best of several
 runs. ostrel and each pure-Python peer are measured alike, so the table shows both how each
 scales and how far ahead ostrel stays per call with every thread busy.
 
@@ -32,9 +35,9 @@ def timer(ns, stmt):
     return timeit.Timer(stmt, setup, globals={f"_g_{k}": ns[k] for k in names})
 
 
-def wall(ns, stmt, threads, number):
+def wall(spaces, stmt, threads, number):
     """Seconds from a common start until every thread has run the statement `number` times."""
-    timers = [timer(ns, stmt) for _ in range(threads)]
+    timers = [timer(spaces[t], stmt) for t in range(threads)]
     barrier = threading.Barrier(threads + 1)
 
     def work(t):
@@ -51,27 +54,36 @@ def wall(ns, stmt, threads, number):
     return time.perf_counter() - start
 
 
-def scaling(ns, stmt, reps, target):
+def scaling(spaces, stmt, reps, target):
     """(ns per call with one thread, {threads: throughput over one thread's})."""
     number = 1
-    while wall(ns, stmt, 1, number) < target / 10:
+    while wall(spaces, stmt, 1, number) < target / 10:
         number *= 10
-    number = max(1, int(number * target / wall(ns, stmt, 1, number)))
-    best = {t: min(wall(ns, stmt, t, number) for _ in range(reps)) for t in THREADS}
+    number = max(1, int(number * target / wall(spaces, stmt, 1, number)))
+    best = {t: min(wall(spaces, stmt, t, number) for _ in range(reps)) for t in THREADS}
     return best[1] / number * 1e9, {t: t * best[1] / best[t] for t in THREADS}
 
 
+def never(_v):
+    return False
+
+
 def adapters():
+    """Per library: one namespace per thread (the largest thread count), and the statements."""
     sys.path.insert(0, str(__import__("pathlib").Path(__file__).resolve().parent))
     import peers
-    found = {"ostrel": peers.ostrel()}
-    found["ostrel"][1]["some_nothing"] = "some.filter(fz)"
-    found["ostrel"][0]["fz"] = lambda _v: False
-    for name, load in peers.PEERS.items():
+    loads = {"ostrel": peers.ostrel, **peers.PEERS}
+    found = {}
+    for name, load in loads.items():
         try:
-            found[name] = load()
+            made = [load() for _ in range(max(THREADS))]
         except ImportError:
-            pass
+            continue
+        spaces, st = [ns for ns, _ in made], made[0][1]
+        for ns in spaces:
+            ns.update(fz=never, small=spaces[0].get("small"))  # collect walks one shared list
+        found[name] = (spaces, st)
+    found["ostrel"][1]["some_nothing"] = "some.filter(fz)"
     return found
 
 
@@ -81,9 +93,9 @@ def rows(quick=False):
     libs, out = adapters(), []
     for key, label in ROWS:
         row = {"key": key, "op": label, "libs": {}}
-        for name, (ns, st) in libs.items():
+        for name, (spaces, st) in libs.items():
             if key in st:
-                per_call, scale = scaling(ns, st[key], reps, target)
+                per_call, scale = scaling(spaces, st[key], reps, target)
                 row["libs"][name] = {"ns": round(per_call, 1), "scale": scale}
                 print(f"[threads] {label:<42} {name:<10} {per_call:8.1f} ns  "
                       + "  ".join(f"{t}: {s:.2f}x" for t, s in scale.items()), flush=True)

@@ -24,8 +24,9 @@ Outcome collect_variants(const char* fn, PyObject* iterable, PyObject* good, PyO
       break;
     }
     if (OSTREL_LIKELY(is_type(item.get(), good))) {
-      Ref value = Ref::steal(payload(item.get()));
-      if (!value || PyList_Append(values.get(), value.get()) < 0) return Outcome::capture();
+      Ref owner;
+      PyObject* value = payload(item.get(), owner);
+      if (value == nullptr || PyList_Append(values.get(), value) < 0) return Outcome::capture();
     } else if (is_type(item.get(), stop)) {
       return Outcome::value(std::move(item));
     } else {

@@ -22,8 +22,9 @@ Outcome sort_variants(const char* fn, PyObject* iterable, PyObject* good, PyObje
       return Outcome::same(Py_None);
     }
     if (OSTREL_LIKELY(is_type(item.get(), good))) {
-      Ref value = Ref::steal(payload(item.get()));
-      if (!value || PyList_Append(values.get(), value.get()) < 0) return Outcome::capture();
+      Ref owner;
+      PyObject* value = payload(item.get(), owner);
+      if (value == nullptr || PyList_Append(values.get(), value) < 0) return Outcome::capture();
     } else if (is_type(item.get(), other)) {
       if (rest != nullptr && PyList_Append(rest, item.get()) < 0) return Outcome::capture();
     } else {

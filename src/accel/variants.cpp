@@ -95,23 +95,27 @@ Outcome load_variants() noexcept {
   return Outcome::same(Py_None);
 }
 
-PyObject* payload(PyObject* single) noexcept {
+namespace {
+
+// The object in the first slot after the header where the layout was checked
+// to hold it there (borrowed), else the attribute `name` (a new reference,
+// kept in `owner`).
+PyObject* held(PyObject* o, bool direct, PyObject* name, Ref& owner) noexcept {
+  if (OSTREL_LIKELY(direct)) return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(o) + sizeof(PyObject));
+  owner = Ref::steal(PyObject_GetAttr(o, name));
+  return owner.get();
+}
+
+}  // namespace
+
+PyObject* payload(PyObject* single, Ref& owner) noexcept {
   const Variants& v = variants();
-  if (OSTREL_LIKELY(v.direct)) {
-    PyObject* value = *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(single) + sizeof(PyObject));
-    Py_INCREF(value);
-    return value;
-  }
-  return PyObject_GetAttr(single, v.value_name);
+  return held(single, v.direct, v.value_name, owner);
 }
 
 PyObject* error_of(PyObject* err, Ref& owner) noexcept {
   const Variants& v = variants();
-  if (OSTREL_LIKELY(v.direct_error)) {
-    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(err) + sizeof(PyObject));
-  }
-  owner = Ref::steal(PyObject_GetAttr(err, v.error_name));
-  return owner.get();
+  return held(err, v.direct_error, v.error_name, owner);
 }
 
 Outcome wrong_item(const char* fn, Py_ssize_t index, PyObject* item, const char* expected) noexcept {

@@ -36,9 +36,11 @@ inline bool is_type(PyObject* obj, PyObject* cls) noexcept {
   return reinterpret_cast<PyObject*>(Py_TYPE(obj)) == cls;
 }
 
-// A new reference to the payload of an Ok or Some (exact type checked by the
-// caller); null with an exception set on failure.
-PyObject* payload(PyObject* single) noexcept;
+// A borrowed reference to the payload of an Ok or Some (exact type checked by
+// the caller), or a new one in `owner` when it had to be looked up; null with
+// an exception set on failure. Borrowing spares a reference count that every
+// thread reading a shared value would otherwise write.
+PyObject* payload(PyObject* single, Ref& owner) noexcept;
 
 // A borrowed reference to the error of an Err (exact type checked by the
 // caller), or a new one in `owner` when it had to be looked up; null with an
