@@ -29,16 +29,20 @@ ls "$BUILD"/ostrel_core*.so >/dev/null
 rm -rf "$LOGS" && mkdir -p "$LOGS"
 run() {
   env PYTHON_GIL=0 PYTHONPATH="$BUILD:$ROOT/python" \
-    TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 log_path=$LOGS/tsan suppressions=$ROOT/.ci/tsan.supp" \
+    TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 history_size=7 log_path=$LOGS/tsan suppressions=$ROOT/.ci/tsan.supp" \
     "$PY" -m pytest -q -p no:cacheprovider "$@"
 }
 set +e
 if [ $# -eq 0 ]; then
   OSTREL_STRESS_CALLS=20000 run tests/test_threads.py
   status=$?
-  # The allocation-failure sweeps take hours under the sanitizer; their code paths are the
-  # leak table's, which runs.
-  run tests -k "not under_allocation_failure"
+  # Left out, for reasons that are not races: the allocation-failure sweeps, which take hours
+  # under the sanitizer (their code paths are the leak table's, which runs); the million-deep
+  # chains and targets (test_deep.py, the nested-targets test), whose C stacks go deeper than
+  # the sanitizer can record (its stack depot takes 65,536 frames, and it aborts); and the
+  # typing checks, which read the installed stubs that this build does not install.
+  run tests --ignore=tests/test_deep.py --ignore=tests/test_typing.py \
+    -k "not under_allocation_failure and not catch_guards_nested_targets"
   [ $? -eq 0 ] || status=1
 else
   run "$@"

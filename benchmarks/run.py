@@ -55,10 +55,14 @@ def cache_dir():
 
 # ---- the floor ---------------------------------------------------------------
 
+def free_threaded():
+    return bool(sysconfig.get_config_var("Py_GIL_DISABLED"))
+
+
 def floor_path():
     """Where this interpreter's build of the floor is kept."""
     src = HERE / "floor" / "floor.c"
-    suffix = next((s for s in importlib.machinery.EXTENSION_SUFFIXES if "abi3" in s),
+    suffix = next((s for s in importlib.machinery.EXTENSION_SUFFIXES if s.endswith(".abi3.so")),
                   sysconfig.get_config_var("EXT_SUFFIX"))
     key = hashlib.sha256(src.read_bytes() + sys.version.encode() + sys.executable.encode())
     return cache_dir() / "floor" / key.hexdigest()[:16] / f"ostrel_floor{suffix}"
@@ -72,10 +76,13 @@ def build_floor():
     if not out.exists():
         out.parent.mkdir(parents=True, exist_ok=True)
         obj = out.with_suffix(".o")
+        # The limited API of 3.10, like ostrel's abi3 build; a free-threaded interpreter has
+        # none, and both are built against its full API there.
+        limited = [] if free_threaded() else ["-DPy_LIMITED_API=0x030A0000"]
         compile_ = (shlex.split(cfg("CC")) + shlex.split(cfg("CFLAGS") or "")
                     + shlex.split(cfg("CCSHARED") or "")
-                    + ["-DPy_LIMITED_API=0x030A0000", "-I", sysconfig.get_paths()["include"],
-                       "-c", str(src), "-o", str(obj)])
+                    + limited + ["-I", sysconfig.get_paths()["include"],
+                                 "-c", str(src), "-o", str(obj)])
         link = shlex.split(cfg("LDSHARED")) + [str(obj), "-o", str(out)]
         for cmd in (compile_, link):
             subprocess.run(cmd, check=True)
@@ -279,7 +286,11 @@ def build_info():
     args = sysconfig.get_config_var("CONFIG_ARGS") or ""
     opt = [name for flag, name in (("--enable-optimizations", "PGO"), ("--with-lto", "LTO"))
            if flag in args]
-    return {"version": platform.python_version(), "implementation": platform.python_implementation(),
+    # The label tells builds of one version apart: 3.14.7t is free-threaded, "Debian" a distribution's.
+    label = platform.python_version() + ("t" if free_threaded() else "")
+    label += " Debian" if sys.base_prefix == "/usr" else ""
+    return {"version": platform.python_version(), "label": label,
+            "implementation": platform.python_implementation(),
             "build": " ".join(platform.python_build()), "compiler": platform.python_compiler(),
             "cflags": sysconfig.get_config_var("CFLAGS"), "optimizations": "+".join(opt) or "none",
             "executable": sys.executable}
@@ -382,13 +393,17 @@ def suite(quick, only):
         mem = {n: memory(make) for n, make in makers.items()}
         print("[mem  ] bytes per Ok(i): " + ", ".join(f"{n} {m[1]:.1f}" for n, m in mem.items()),
               flush=True)
+    scaling = []
+    if free_threaded() and (not only or "threads" in only):
+        import threads
+        scaling = threads.rows(quick)
     alloc = allocation_check()
     for label, ok_, detail in alloc:
         print(f"[alloc] {label}: {'ok' if ok_ else 'FAILED'}: {detail}", flush=True)
     info["load_end"] = os.getloadavg() if hasattr(os, "getloadavg") else None
     info["seconds"] = round(time.time() - start, 1)
     return {"machine": info, "quick": quick, "rows": rows, "transfer": transfer, "memory": mem,
-            "alloc": alloc, "notes": notes, "peers": peer_names}
+            "alloc": alloc, "notes": notes, "peers": peer_names, "threads": scaling}
 
 
 def misses(res):
@@ -444,7 +459,7 @@ def interpreter_table(res):
     b, m = res["machine"]["build"], res["machine"]
     load = lambda v: "/".join(f"{x:.2f}" for x in v) if v else "n/a"  # noqa: E731
     peer_names = res["peers"]
-    out = [f"### CPython {b['version']}", "",
+    out = [f"### CPython {b['label']}", "",
            f"Build: {b['build']}, {b['compiler']}, {b['optimizations']}; CFLAGS `{b['cflags']}`. "
            f"Libraries: " + ", ".join(f"{k} {v}" for k, v in m["libraries"].items())
            + f". Load {load(m['load_start'])} -> {load(m['load_end'])}, {m['seconds']} s.", ""]
@@ -469,6 +484,11 @@ def interpreter_table(res):
         out += ["", "Memory per instance of `Ok(i)`, bytes (sys.getsizeof / tracemalloc over 100,000):",
                 "", "| " + " | ".join(mem) + " |", "|" + "---|" * len(mem),
                 "| " + " | ".join(f"{v[0]} / {v[1]:.0f}" for v in mem.values()) + " |"]
+    if res.get("threads"):
+        out += ["", "Scaling with the GIL off (benchmarks/threads.py): ns per call with one thread, and the "
+                "throughput of 2 and 4 threads over one thread's; a peer's ns is also given as a multiple "
+                "of ostrel's.", ""]
+        out += threads_table(res["threads"])
     out.append("")
     out += [f"Allocation check: {label}: {'ok' if ok_ else 'FAILED'} ({detail}).  "
             for label, ok_, detail in res["alloc"]]
@@ -478,9 +498,40 @@ def interpreter_table(res):
     return out
 
 
+def threads_table(found):
+    sys.path.insert(0, str(HERE))
+    import threads
+    for row in found:  # JSON turns the thread counts into strings
+        for lib in row["libs"].values():
+            lib["scale"] = {int(k): v for k, v in lib["scale"].items()}
+    return threads.table(found)
+
+
+def free_threaded_cost(results):
+    """Each row's ratio to the floor on the free-threaded build over the same ratio on the
+    default build of the same version, where the run measured both."""
+    by_label = {r["machine"]["build"]["label"]: r for r in results}
+    out = []
+    for label, ft in by_label.items():
+        base = by_label.get(label[:-1]) if label.endswith("t") else None
+        if base is None:
+            continue
+        plain = {r["key"]: r for r in base["rows"]}
+        ratios = [(r, r["overhead"] / plain[r["key"]]["overhead"]) for r in ft["rows"] if r["key"] in plain]
+        worst = max(ratios, key=lambda x: x[1])
+        out += [f"### {label} against {label[:-1]}, one thread", "",
+                f"Each row's ostrel ÷ floor on {label} over the same ratio on {label[:-1]} "
+                f"(target: at most 1.10x): {min(x for _, x in ratios):.2f}-{worst[1]:.2f}x, the highest "
+                f"on {worst[0]['op']}; {sum(x > 1.10 for _, x in ratios)} of {len(ratios)} rows above 1.10x.", "",
+                "| Operation | " + label + " ÷ " + label[:-1] + " |", "|---|---|"]
+        out += [f"| {_op(r)} | {x:.2f}x{' ✗' if x > 1.10 else ''} |" for r, x in ratios]
+        out.append("")
+    return out
+
+
 def summary(results):
     """ostrel ÷ baseline, and the best peer ÷ ostrel, side by side for every interpreter."""
-    vers = [r["machine"]["build"]["version"] for r in results]
+    vers = [r["machine"]["build"]["label"] for r in results]
     short = [".".join(v.split(".")[:2]) for v in vers]
     rows, seen = {}, []
     for res in results:
@@ -488,7 +539,7 @@ def summary(results):
             if r["key"] not in rows:
                 rows[r["key"]] = {}
                 seen.append(r)
-            rows[r["key"]][res["machine"]["build"]["version"]] = r
+            rows[r["key"]][res["machine"]["build"]["label"]] = r
     head = ["Operation", "Baseline", "Target"] + [f"{s}" for s in short] + \
            [f"best peer, {s}" for s in short]
     out = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
@@ -518,7 +569,7 @@ def render(results, meta):
            f"{len(results)} interpreter(s), {meta['seconds']:.0f} s in all), {meta['date']}.  ",
            f"Machine: {m['cpu']}, {m['cores']} cores, {m['os']}.  ",
            "Interpreters: " + "; ".join(
-               f"CPython {r['machine']['build']['version']} ({r['machine']['build']['executable']}, "
+               f"CPython {r['machine']['build']['label']} ({r['machine']['build']['executable']}, "
                f"{r['machine']['build']['optimizations']})" for r in results) + ".", "",
            "Times are net of the empty timeit loop, minimum of interleaved repeats. "
            "`ostrel ÷ base` is ostrel's time over the baseline's (lower is better); peer columns "
@@ -528,6 +579,7 @@ def render(results, meta):
            "### Summary: ostrel ÷ baseline, and the fastest peer's time ÷ ostrel's", ""]
     out += summary(results)
     out.append("")
+    out += free_threaded_cost(results)
     for res in results:
         out += interpreter_table(res) + [""]
     out.append(END)
@@ -560,6 +612,38 @@ def pyenv_interpreters():
     return [found[v][1] for v in VERSIONS if v in found]
 
 
+def default_interpreters():
+    """pyenv's 3.10-3.13, then 3.14 and 3.14t built from the release source by
+    scripts/cpython.sh (made now if they are not yet), then Debian's 3.14 and 3.15 in the sid
+    root of scripts/debian-root.sh when it has been made (its entries read "sid:python3.15")."""
+    found = [str(p) for p in pyenv_interpreters()]
+    for flavour in ("default", "ft"):
+        made = subprocess.run(["bash", str(ROOT / "scripts" / "cpython.sh"), flavour], capture_output=True, text=True)
+        if made.returncode == 0:
+            found.append(made.stdout.strip().splitlines()[-1])
+        else:
+            print(f"no CPython 3.14 {flavour} build: {made.stderr.strip()[-300:]}", file=sys.stderr)
+    sid = Path(os.environ.get("OSTREL_CACHE", Path.home() / ".cache" / "ostrel")) / "roots" / "sid" / ".complete"
+    if sid.exists():
+        found += ["sid:python3.14", "sid:python3.15"]
+    return found
+
+
+def run_in_sid(entry, quick, only):
+    """Measure an interpreter of the Debian sid root: run this script there, on that one
+    interpreter, and read back its figures."""
+    exe = entry.split(":", 1)[1]
+    with tempfile.TemporaryDirectory() as tmp:
+        out = Path(tmp) / "figures.json"
+        cmd = ["bash", str(ROOT / "scripts" / "debian-root.sh"), "run", "sid", "--bind", f"{ROOT}:{ROOT}",
+               "--bind", f"{tmp}:{tmp}", "--", exe, str(Path(__file__).resolve()), "--python", f"/usr/bin/{exe}",
+               "--no-write", "--json", str(out)]
+        cmd += ["--quick"] if quick else []
+        cmd += ["--only", ",".join(only)] if only else []
+        subprocess.run(cmd, check=True)
+        return json.loads(out.read_text())["results"]
+
+
 def source_hash():
     """A digest of everything the wheel is built from."""
     h = hashlib.sha256()
@@ -572,16 +656,24 @@ def source_hash():
     return h.hexdigest()[:16]
 
 
-def build_wheel(log):
-    """The project's abi3 wheel, built once per source state by the running interpreter."""
-    out = cache_dir() / "wheels" / source_hash()
+def is_free_threaded(python):
+    out = subprocess.run([str(python), "-c", "import sysconfig; print(sysconfig.get_config_var('Py_GIL_DISABLED'))"],
+                         capture_output=True, text=True, check=True).stdout.strip()
+    return out == "1"
+
+
+def build_wheel(log, python=None):
+    """The project's wheel, built once per source state: the abi3 wheel, by the running
+    interpreter; for a free-threaded interpreter its own wheel, built by it."""
+    ft = python is not None and is_free_threaded(python)
+    out = cache_dir() / "wheels" / (source_hash() + ("-ft" if ft else ""))
     wheels = sorted(out.glob("ostrel-*.whl"))
     if wheels:
         return wheels[0]
     out.mkdir(parents=True, exist_ok=True)
     print(f"building the wheel into {out} ...", flush=True)
-    subprocess.run([sys.executable, "-m", "pip", "wheel", "--no-deps", "-q", "-w", str(out),
-                    str(ROOT)], check=True, stdout=log, stderr=subprocess.STDOUT)
+    subprocess.run([str(python) if ft else sys.executable, "-m", "pip", "wheel", "--no-deps", "-q",
+                    "-w", str(out), str(ROOT)], check=True, stdout=log, stderr=subprocess.STDOUT)
     return sorted(out.glob("ostrel-*.whl"))[0]
 
 
@@ -634,7 +726,9 @@ def run_worker(exe, quick, only, env=None):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--python", metavar="PATH", action="append",
-                    help="an interpreter to measure (repeatable; default: every pyenv 3.10-3.13)")
+                    help="an interpreter to measure, or sid:python3.15 for one of the Debian sid root "
+                         "(repeatable; default: pyenv's 3.10-3.13, 3.14 and 3.14t from the release "
+                         "source, and the sid root's 3.14 and 3.15 when it exists)")
     ap.add_argument("--quick", action="store_true", help="shorter loops, fewer repeats")
     ap.add_argument("--only", metavar="KEYS",
                     help="comma-separated operation keys (also: transfer, memory); "
@@ -654,21 +748,21 @@ def main():
         Path(opts.worker).write_text(json.dumps(suite(opts.quick, set(only))))
         return
 
-    pythons = [Path(p) for p in opts.python] if opts.python else pyenv_interpreters()
-    if not pythons:
-        pythons = [Path(sys.executable)]
+    pythons = opts.python or default_interpreters() or [sys.executable]
     start, results = time.time(), []
     log_path = cache_dir() / "setup.log"
     log_path.parent.mkdir(parents=True, exist_ok=True)
     with open(log_path, "w") as log:
-        wheel = None if opts.inplace else build_wheel(log)
         for python in pythons:
             print(f"==== {python}", flush=True)
             notes = []
             try:
-                exe = python
+                if python.startswith("sid:"):
+                    results += run_in_sid(python, opts.quick, only)
+                    continue
+                exe = Path(python)
                 if not opts.inplace:
-                    exe, notes = ensure_venv(python, wheel, log)
+                    exe, notes = ensure_venv(exe, build_wheel(log, exe), log)
                 res = run_worker(exe, opts.quick, only)
             except subprocess.CalledProcessError as exc:
                 print(f"{python}: failed ({exc}); see {log_path}", file=sys.stderr, flush=True)

@@ -3,9 +3,11 @@ threads sharing values and running every kind of operation at once each get exac
 
 import os
 import sysconfig
+import threading
 
 import pytest
-from conftest import SLOW_IMPORT, run_script
+from conftest import SLOW_IMPORT, balanced, run_script
+from ostrel_core import Err, Ok, Some
 
 # The import of ostrel._exceptions sleeps, so many threads find UnwrapError missing at once: none
 # waits for another, each computes it, the first value published wins and every thread returns it.
@@ -98,3 +100,11 @@ def test_threads_share_nothing_by_accident():
     proc = run_script(STRESS, n, "6", timeout=300)
     want = "gil" if sysconfig.get_config_var("Py_GIL_DISABLED") != 1 else "no gil"
     assert (proc.returncode, proc.stdout.strip()) == (0, want), proc.stderr[-3000:]
+
+
+def test_an_ended_thread_keeps_no_instances():
+    def thread():  # fills the thread's free lists, if it has its own
+        t = threading.Thread(target=lambda: [Err(Ok(Some(i))) for i in range(100)])
+        t.start()
+        t.join()
+    balanced(thread, n=200, slack=256)

@@ -138,6 +138,10 @@ PyMODINIT_FUNC PyInit_ostrel_floor(void) {
   if (object_new == NULL || empty_args == NULL) return NULL;
   PyObject *m = PyModule_Create(&floor_module);
   if (m == NULL) return NULL;
+#ifdef Py_GIL_DISABLED
+  /* Like ostrel, the floor needs no GIL: loading it must not turn the GIL back on. */
+  PyUnstable_Module_SetGIL(m, Py_MOD_GIL_NOT_USED);
+#endif
   floor_type = (PyTypeObject *)PyType_FromSpec(&floor_spec);
   if (floor_type == NULL) return NULL;
   Py_INCREF(floor_type);

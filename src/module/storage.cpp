@@ -41,24 +41,76 @@ bool permitted(PyTypeObject* type) noexcept {
 // Freed Some, Ok and Err instances, kept per class for reuse, as CPython
 // keeps its tuples and floats: a freed instance is untracked and holds
 // nothing (its fields were released), so one taken from here is
-// indistinguishable from fresh memory. The free-threaded build keeps none:
-// its allocator already keeps freed blocks per thread, and a shared list
-// would be one more thing every thread writes.
-constexpr int kFreeListSize = kFreeThreaded ? 0 : 64;
+// indistinguishable from fresh memory. With the GIL one set of lists serves
+// the process. In the free-threaded build every thread has its own, made on
+// its first free, so no two threads ever touch one list; a capsule in the
+// thread's state dict owns them and gives the instances back when that
+// state is cleared, so a thread that ends leaves nothing behind.
+constexpr int kFreeListSize = 64;
 struct FreeList {
   std::array<PyObject*, kFreeListSize> items;
   int n;
 };
-FreeList g_free[kClassCount];
+struct FreeLists {
+  FreeList of[kClassCount];
+};
+FreeLists g_process_lists;                 // with the GIL
+OSTREL_PER_THREAD FreeLists* g_my_lists;   // free-threaded: this thread's, or null
+OSTREL_PER_THREAD bool g_lists_given_up;   // free-threaded: drained, or none could be made
+
+FreeLists* lists() noexcept {
+  if constexpr (kFreeThreaded) return g_my_lists;
+  return &g_process_lists;
+}
+
+constexpr const char kDrainName[] = "ostrel_core.free_lists";
+
+// The capsule's destructor, run as a thread state's dict is cleared: by the
+// thread itself when it ends, which then keeps no instance any more. Lists of
+// a thread whose state is cleared from another thread stay as they are: that
+// thread may still be using them.
+void drain(PyObject* capsule) noexcept {
+  auto* mine = static_cast<FreeLists*>(PyCapsule_GetPointer(capsule, kDrainName));
+  if (mine == nullptr) drop_pending();
+  if (mine == nullptr || mine != g_my_lists) return;
+  g_my_lists = nullptr;
+  g_lists_given_up = true;
+  for (FreeList& list : mine->of) {
+    while (list.n > 0) PyObject_GC_Del(list.items[--list.n]);
+  }
+  PyMem_Free(mine);
+}
+
+// The lists a freed instance may go to, made with their drain on this
+// thread's first free in the free-threaded build; null when there are none.
+// Called from deallocators, so it leaves any pending exception as it found it.
+FreeLists* lists_to_keep() noexcept {
+  if (FreeLists* mine = lists(); OSTREL_LIKELY(mine != nullptr) || g_lists_given_up) return mine;
+  g_lists_given_up = true;  // until the drain is in place; a failure keeps it so
+  Fetched pending = Fetched::take();
+  PyObject* dict = PyThreadState_GetDict();  // borrowed; null without an exception when there is none
+  auto* made = static_cast<FreeLists*>(dict != nullptr ? PyMem_Calloc(1, sizeof(FreeLists)) : nullptr);
+  Ref capsule = Ref::steal(made != nullptr ? PyCapsule_New(made, kDrainName, drain) : nullptr);
+  if (capsule && PyDict_SetItemString(dict, kDrainName, capsule.get()) == 0) {
+    g_my_lists = made;
+    g_lists_given_up = false;
+  } else if (!capsule) {
+    PyMem_Free(made);
+  }
+  drop_pending();
+  pending.restore();
+  return g_my_lists;
+}
 
 // tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet tracked,
 // its fields null until the construction path stores them.
 template <Cls C, class Storage>
 PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
-  FreeList& free = g_free[static_cast<std::size_t>(C)];
+  FreeLists* kept = lists();
   PyObject* self = nullptr;
-  if (OSTREL_LIKELY(kFreeListSize > 0 && free.n > 0)) {
+  if (OSTREL_LIKELY(kept != nullptr && kept->of[static_cast<std::size_t>(C)].n > 0)) {
+    FreeList& free = kept->of[static_cast<std::size_t>(C)];
     self = free.items[--free.n];
     PyObject_Init(self, type);
   } else {
@@ -89,15 +141,10 @@ void free_instance(PyObject* self) noexcept {
 // list, or, when that is full, to PyObject_GC_Del (their tp_free).
 void free_variant(PyObject* self) noexcept {
   PyTypeObject* type = Py_TYPE(self);
-  FreeList* free = nullptr;
-  if (is_class(type, Cls::Ok)) {
-    free = &g_free[static_cast<std::size_t>(Cls::Ok)];
-  } else if (is_class(type, Cls::Err)) {
-    free = &g_free[static_cast<std::size_t>(Cls::Err)];
-  } else {
-    free = &g_free[static_cast<std::size_t>(Cls::Some)];
-  }
-  if (OSTREL_LIKELY(free->n < kFreeListSize)) {
+  const Cls cls = is_class(type, Cls::Ok) ? Cls::Ok : is_class(type, Cls::Err) ? Cls::Err : Cls::Some;
+  FreeLists* kept = lists_to_keep();
+  FreeList* free = kept != nullptr ? &kept->of[static_cast<std::size_t>(cls)] : nullptr;
+  if (OSTREL_LIKELY(free != nullptr && free->n < kFreeListSize)) {
     free->items[free->n++] = self;
   } else {
     PyObject_GC_Del(self);

@@ -22,8 +22,10 @@
 
 // A variable of which every thread has its own copy in the free-threaded
 // build; with the GIL one copy serves, since only the GIL's holder runs here.
+// Such variables are a few bytes each, so they take the initial-exec model:
+// one load relative to the thread pointer, with no call to find the block.
 #if OSTREL_FREE_THREADED
-#define OSTREL_PER_THREAD thread_local
+#define OSTREL_PER_THREAD thread_local __attribute__((tls_model("initial-exec")))
 #else
 #define OSTREL_PER_THREAD
 #endif
