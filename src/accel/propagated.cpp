@@ -109,6 +109,41 @@ Outcome repr(PyObject* self) noexcept {
   return Outcome::from(PyUnicode_FromFormat("<propagated %R>", p->fn));
 }
 
+// __annotations__: the one set on the wrapper (functools.update_wrapper copies
+// it before 3.14), else the wrapped function's, read only when asked for, as
+// a function's own are on 3.14.
+OnceCell g_annotations_name;
+
+Outcome annotations_name() noexcept {
+  return g_annotations_name.get([] { return Outcome::from(PyUnicode_InternFromString("__annotations__")); });
+}
+
+Outcome annotations(PyObject* self) noexcept {
+  const Propagated* p = as_propagated(self);
+  Outcome name = annotations_name();
+  if (!name.is_value()) return name;
+  if (p->dict != nullptr) {
+    PyObject* own = PyDict_GetItemWithError(p->dict, name.peek());  // borrowed
+    if (own != nullptr) return Outcome::same(own);
+    if (PyErr_Occurred() != nullptr) return Outcome::capture();
+  }
+  if (p->fn == nullptr) return Outcome::raise(PyExc_AttributeError, "__annotations__");
+  return Outcome::from(PyObject_GetAttr(p->fn, name.peek()));
+}
+
+PyObject* get_annotations(PyObject* self, void* /*closure*/) noexcept { return entry::finish(annotations(self)); }
+
+int set_annotations(PyObject* self, PyObject* value, void* /*closure*/) noexcept {
+  Outcome name = annotations_name();
+  if (!name.is_value()) {
+    name.restore();
+    return -1;
+  }
+  Ref dict = Ref::steal(PyObject_GenericGetDict(self, nullptr));
+  if (!dict) return -1;
+  return value != nullptr ? PyDict_SetItem(dict.get(), name.peek(), value) : PyDict_DelItem(dict.get(), name.peek());
+}
+
 PyObject* reduce(PyObject* self, PyObject* /*ignored*/) noexcept {
   return PyObject_GetAttrString(self, "__qualname__");
 }
@@ -189,6 +224,7 @@ PyMemberDef g_members[] = {
 
 PyGetSetDef g_getset[] = {
     {"__dict__", PyObject_GenericGetDict, PyObject_GenericSetDict, nullptr, nullptr},
+    {"__annotations__", get_annotations, set_annotations, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
