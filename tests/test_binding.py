@@ -1,7 +1,6 @@
-"""Argument binding and conversion: keyword names per variant, conversion errors, pass-through."""
+"""Argument conversion: conversion errors, subclasses and defaults, pass-through of callback exceptions."""
 
 import copy
-import inspect
 
 import pytest
 
@@ -9,42 +8,7 @@ from conftest import processing_notes, raised
 from ostrel_core import Err, Nothing, Ok, Result, Some
 
 f = print
-# Every binding error's exact text on every method: test_fuzz.py.
-
-
-class Text(str):
-    def __call__(self, *args):
-        return True
-
-
-def bound_methods():
-    for obj in (Ok(1), Err(1), Some(1), Nothing()):
-        for owner in type(obj).__mro__[:-1]:
-            for name in [n for n, d in vars(owner).items() if "method_descriptor" in type(d).__name__]:
-                params = inspect.signature(getattr(obj, name)).parameters.values()
-                params = [p for p in params if p.kind != p.VAR_POSITIONAL]
-                if params:
-                    yield pytest.param(obj, f"{owner.__name__}.{name}()", name, params, id=f"{obj!r}.{name}")
-
-
-def outcome(call):
-    try:
-        return repr(call())
-    except Exception as e:  # noqa: BLE001 - compared by type and text
-        return type(e), str(e)
-
-
-@pytest.mark.parametrize("obj, full, name, params", list(bound_methods()))
-def test_keywords_bind_by_own_names_only(obj, full, name, params):
-    kw = {p.name: ("a",) if p.name in ("notes", "trace") else Text("x") for p in params}
-    pos = [kw[p.name] for p in params if p.kind == p.POSITIONAL_OR_KEYWORD]
-    kwo = {p.name: kw[p.name] for p in params if p.kind == p.KEYWORD_ONLY}
-    got = outcome(lambda: getattr(obj, name)(**kw))  # binds, and to the same parameters as positionally
-    assert got == outcome(lambda: getattr(obj, name)(*pos, **kwo)) and not str(got[-1]).startswith(full)
-    for p in params:
-        other = p.name[1:] if p.name.startswith("_") else "_" + p.name
-        e = raised(lambda: getattr(obj, name)(**{**kw, other: 1}))
-        assert e.args == (f"{full} got an unexpected keyword argument '{other}'",)
+# Binding by keyword and every binding error's exact text, on every method: test_fuzz.py.
 
 
 TEXT_PARAMS = [(Err(1).note, "msg"), (Ok(1).note, "_msg"), (Err(1).expect, "msg"), (Ok(1).expect, "_msg"),

@@ -113,15 +113,33 @@ def test_fuzz_methods(which, args, kwargs):
     outcome(*bound(*CALLS[which]), args, kwargs)
 
 
+class Text(str):
+    def __call__(self, *args):
+        return True
+
+
+def result(call):
+    try:
+        return repr(call())
+    except Exception as e:  # noqa: BLE001 - compared by type and text
+        return type(e), str(e)
+
+
+# Also: every parameter by keyword binds as it does by position, and each name with a "_" added or removed in
+# front is refused.
 def test_every_binding_error_on_every_method():
     for receiver, name in CALLS:
         fn, full, binder = bound(receiver, name)
         if binder:
-            names = [p.name for p in inspect.signature(fn).parameters.values() if p.kind != p.VAR_POSITIONAL]
-            for kwargs in ({}, {"\ud800": 1}, dict.fromkeys(names, 1), dict.fromkeys(names[:1], 1),
-                           dict.fromkeys(names[1:], 1)):
+            ps = [p for p in inspect.signature(fn).parameters.values() if p.kind != p.VAR_POSITIONAL]
+            kw = {p.name: ("a",) if p.name in ("notes", "trace") else Text("x") for p in ps}
+            names = list(kw)
+            for kwargs in ({}, {"\ud800": 1}, kw, dict.fromkeys(names[:1], 1), dict.fromkeys(names[1:], 1),
+                           *({**kw, n[1:] if n[0] == "_" else "_" + n: 1} for n in names)):
                 for nargs in range(5):
                     outcome(fn, full, binder, [1] * nargs, kwargs)
+            pos = [kw.pop(p.name) for p in ps if p.kind == p.POSITIONAL_OR_KEYWORD]
+            assert result(lambda: fn(*pos, **kw)) == result(lambda: fn(**dict(zip(names, pos)), **kw)), full
 
 
 OPS = [operator.eq, operator.ne, operator.lt, operator.or_, operator.rshift, lambda a, b: hash(a),
