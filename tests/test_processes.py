@@ -1,7 +1,8 @@
-"""Results returned by worker processes; test_dask.py sends the same samples through Dask with these helpers."""
+"""Results returned by worker processes: process pools, and Dask's distributed scheduler."""
 
 import concurrent.futures
 import contextlib
+import logging
 import multiprocessing
 import os
 import re
@@ -11,7 +12,10 @@ import sys
 import time
 from pathlib import Path
 
+import cloudpickle
 import pytest
+from distributed import Client, LocalCluster
+from distributed.protocol import pickle as dask_pickle
 from ostrel import Err, Nothing, Ok, Some, catching, collect, partition
 
 TIMEOUT = 120
@@ -37,6 +41,10 @@ def shape(v):
     if isinstance(v, list | tuple | dict):
         return type(v), [shape(x) for x in (v.items() if isinstance(v, dict) else v)]
     return (type(v), v.args, getattr(v, "__notes__", None)) if isinstance(v, BaseException) else (v, v is Nothing())
+
+
+def ratio(a, b):
+    return Ok(a / b) if b else Err(ZeroDivisionError("b is 0")).note(f"dividing {a}").traced("ratio")
 
 
 def many(n):
@@ -83,21 +91,33 @@ def wait_until_gone(find, wait=15.0):
     assert not left, f"processes left behind: {left}"
 
 
-@pytest.fixture(scope="module", params=["spawn", "forkserver", "pool"])
+@pytest.fixture(scope="module", params=["spawn", "forkserver", "pool", "dask"])
 def pool_map(request):
-    """map(fn, items) over a pool of two workers of the given kind; none of them may outlive it."""
-    if request.param == "pool":
+    """(kind, map(fn, *iterables)) over two worker processes of the given kind; none of them may outlive it."""
+    if request.param == "dask":
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                          silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
+            yield "dask", lambda fn, *items: [f.result(timeout=TIMEOUT) for f in client.map(fn, *items, pure=False)]
+    elif request.param == "pool":
         with multiprocessing.get_context("spawn").Pool(2) as pool:
-            yield lambda fn, items: pool.map_async(fn, items).get(TIMEOUT)
+            yield "pool", lambda fn, *items: pool.starmap_async(fn, zip(*items)).get(TIMEOUT)
     else:
         with concurrent.futures.ProcessPoolExecutor(2, mp_context=multiprocessing.get_context(request.param)) as ex:
-            yield lambda fn, items: list(ex.map(fn, items, timeout=TIMEOUT))
+            yield request.param, lambda fn, *items: list(ex.map(fn, *items, timeout=TIMEOUT))
     wait_until_gone(strays)
 
 
 def test_results_arrive_as_built(pool_map):
-    assert shape(pool_map(sample, range(len(SAMPLES)))) == shape(SAMPLES)
-    check_many(pool_map(many, [BIG])[0], BIG)
+    kind, run = pool_map
+    assert shape(run(sample, range(len(SAMPLES)))) == shape(SAMPLES)
+    assert shape(run(ratio, [1, 2], [2, 0])) == shape([Ok(0.5), ratio(2, 0)])
+    if kind == "dask":  # a closure goes by value; so do the results it captures
+        offset, pickled = 10, [p.loads(p.dumps(s)) for p in (cloudpickle, dask_pickle) for s in SAMPLES]
+        shifted = run(lambda r: r.map(lambda v: v + offset).note("shifted"), run(ratio, [1, 2], [2, 0]))
+        assert shape(shifted) == shape([Ok(10.5), ratio(2, 0).note("shifted")]) and shape(pickled) == shape(SAMPLES * 2)
+    # Dask serialises a returned list element by element, which takes seconds for 100,000
+    n = BIG // 10 if kind == "dask" else BIG
+    check_many(run(many, [n])[0], n)
 
 
 @pytest.mark.parametrize("index", [0, 1], ids=["pool", "dask"])
