@@ -55,10 +55,17 @@ def processing_notes(name):
     return [f"while processing '{name}'"] if NOTES_SUPPORTED else None
 
 
-def run_script(code, *args, timeout=60):
+def run_script(code, *args, timeout=60, **options):
     """Run ``code`` in a fresh interpreter; the finished process (a hang fails the calling test)."""
     return subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], capture_output=True, text=True,
-                          timeout=timeout, cwd=__file__.rpartition("/")[0])
+                          timeout=timeout, cwd=__file__.rpartition("/")[0], **options)
+
+
+def script_output(code, *args, **options):
+    """What ``code`` prints in a fresh interpreter, which must exit normally."""
+    proc = run_script(code, *args, **options)
+    assert proc.returncode == 0, proc.stdout[-300:] + proc.stderr[-3000:]
+    return proc.stdout
 
 
 # Script prologue: the import of ostrel._exceptions sleeps for sys.argv[1] seconds.

@@ -1,7 +1,7 @@
 """collect, partition, collect_options, somes; and no leaks there, in catching, propagate or on the unwrap failure paths."""
 
 import pytest
-from conftest import balanced, raised, run_script
+from conftest import balanced, raised, script_output
 
 from ostrel import Err, Nothing, Ok, Some, UnwrapError, catching, collect, collect_options, partition, somes
 from ostrel import propagate, unwrap_or_raise
@@ -75,10 +75,9 @@ def test_balanced(make):
 
 
 def test_huge_input_in_a_subprocess():
-    proc = run_script("""
+    script_output("""
         from ostrel import Ok, collect, partition
         n = 2_000_000
         assert collect(Ok(i) for i in range(n)).value == list(range(n))
         assert partition(Ok(i) for i in range(n)) == (list(range(n)), [])
     """, timeout=120)
-    assert proc.returncode == 0, proc.stderr

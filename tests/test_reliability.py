@@ -4,7 +4,7 @@ import gc
 import sys
 
 import pytest
-from conftest import SLOW_IMPORT, run_script
+from conftest import SLOW_IMPORT, run_script, script_output
 
 from ostrel_core import Err, Ok, Result, Some
 
@@ -26,8 +26,7 @@ else:
 
 @pytest.mark.parametrize("name", ["Ok", "Err", "Some", "Nothing"])
 def test_no_instance_without_fields(name):
-    proc = run_script(NEW, name, timeout=30)
-    assert (proc.returncode, proc.stdout) == (0, "True\n"), proc.stderr[-2000:]
+    assert script_output(NEW, name, timeout=30) == "True\n"
 
 
 DEEP_TARGETS = """
@@ -50,8 +49,7 @@ threading.Thread(target=catch).start()
 
 @pytest.mark.parametrize("depth, stack", [(1_000_000, 0), (20_000, 512 * 1024)])
 def test_catch_guards_nested_targets(depth, stack):
-    proc = run_script(DEEP_TARGETS, str(depth), str(stack), timeout=60)
-    assert (proc.returncode, proc.stdout) == (0, "ValueError\n"), proc.stderr[-2000:]
+    assert script_output(DEEP_TARGETS, str(depth), str(stack)) == "ValueError\n"
 
 
 EXIT = SLOW_IMPORT + """
@@ -106,8 +104,7 @@ os._exit(0)  # not the exit's business here
 
 
 def test_cache_does_not_deadlock_with_a_lock_its_computation_takes():
-    proc = run_script(LOCKED_IMPORT, timeout=60)
-    assert (proc.returncode, proc.stdout) == (0, "0 True\n"), proc.stderr[-2000:]
+    assert script_output(LOCKED_IMPORT) == "0 True\n"
 
 
 def raising(exc):
@@ -141,8 +138,7 @@ except RecursionError:
 
 
 def test_text_that_leads_back_to_itself_stops():
-    proc = run_script(SELF_TEXT, timeout=20)
-    assert (proc.returncode, proc.stdout) == (0, "RecursionError\n"), proc.stderr[-2000:]
+    assert script_output(SELF_TEXT, timeout=20) == "RecursionError\n"
 
 
 def test_catch_runs_on_error_as_an_except_clause():

@@ -1,10 +1,9 @@
 """The classes are per process: a sub-interpreter's import is refused, a re-import is not."""
 
 import importlib.util
-import subprocess
-import sys
 
 import pytest
+from conftest import script_output
 
 from ostrel._version import __version__
 
@@ -43,6 +42,4 @@ USES = f"ostrel {__version__} cannot use its native module ostrel_core: "
 def test_per_process_classes(script, module, expected):
     if script is SUB and not any(importlib.util.find_spec(n) for n in ("_interpreters", "_xxsubinterpreters")):
         pytest.skip("this interpreter offers no sub-interpreters")
-    proc = subprocess.run([sys.executable, "-c", script, module], capture_output=True, text=True, timeout=60)
-    assert proc.returncode == 0, proc.stderr
-    assert proc.stdout.strip() == expected
+    assert script_output(script, module) == expected + "\n"

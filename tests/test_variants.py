@@ -4,12 +4,11 @@ copying, pickling."""
 import copy
 import os
 import pickle
-import subprocess
 import sys
 import types
 
 import pytest
-from conftest import processing_notes, raised
+from conftest import processing_notes, raised, script_output
 
 import ostrel.result
 from ostrel import Err, Nothing, Ok, Option, Result, Some, UnwrapError
@@ -162,9 +161,8 @@ def test_hash_is_that_of_the_tagged_tuple(payload):
 
 @pytest.mark.parametrize("seed", ["0", "977"])
 def test_hash_of_nothing_does_not_depend_on_the_seed(seed):
-    out = subprocess.run([sys.executable, "-c", "from ostrel import Nothing; print(hash(Nothing()))"],
-                         env={**os.environ, "PYTHONHASHSEED": seed}, capture_output=True, text=True, check=True)
-    assert out.stdout == "2206609067086327257\n"
+    env = {**os.environ, "PYTHONHASHSEED": seed}
+    assert script_output("from ostrel import Nothing; print(hash(Nothing()))", env=env) == "2206609067086327257\n"
 
 
 V, XE, D, OUT = ["value"], ["error"], ["default"], ["out"]
