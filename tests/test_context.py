@@ -5,7 +5,7 @@ import gc
 import pytest
 from conftest import processing_notes, raised, script_output
 
-from ostrel import Err, Ok, UnwrapError
+from ostrel import Err, Nothing, Ok, UnwrapError
 
 S = type("S", (str,), {})
 
@@ -34,9 +34,11 @@ def test_unwrap_payloads_unwrap_error_and_sugar_binding_errors():
     assert str(UnwrapError(Ok("v"), "boom")) == "boom: Ok('v')" and UnwrapError().container is None
     assert raised(lambda: UnwrapError(Err(1), msg="x")).args == ("UnwrapError() takes no keyword arguments",)
     assert gc.is_tracked(UnwrapError(Err(1)))
-    for kwargs in ({"note": 5}, {"err": "E", "note": 5}):  # Err.note's own binding error, before any UnwrapError
-        e = raised(lambda: Err(1).unwrap(**kwargs))
-        assert type(e) is TypeError and getattr(e, "__notes__", None) == processing_notes("msg")
+    for r, kwargs in ((Err(1), {"note": 5}), (Err(1), {"err": "E", "note": 5}), (Nothing(), {"err": 1, "note": 5})):
+        e = raised(lambda: r.unwrap(**kwargs))  # Err.note's own binding error, before any UnwrapError
+        assert e.args == ("'int' object is not an instance of 'str'",)
+        assert getattr(e, "__notes__", None) == processing_notes("msg")
+    assert raised(lambda: Nothing().unwrap(note="x")).args == ("note requires err on Option.unwrap",)
 
 
 # The replacement is looked up on first use, so it is put in place before any unwrap succeeds.
@@ -61,7 +63,7 @@ PROTOCOL = r"""
     SITES = {  # the expected container's repr; None: the receiver itself
         **dict.fromkeys(["Err(1).unwrap()", "Err(1).unwrap(err=None, note=None)", "Err(1).expect(S('boom'))",
                          "Err(1).danger_ok", "Err(1).swap_err(0)", "Ok(1).unwrap_err()", "Ok(1).expect_err('boom')",
-                         "Ok(1).danger_err", "Ok(1).swap_ok(0)", "Nothing().unwrap()", "Nothing().expect('boom')",
+                         "Ok(1).danger_err", "Ok(1).swap_ok(0)", "Nothing().unwrap()", "Nothing().expect(S('boom'))",
                          "Nothing().danger_some"]),
         "Err(1).unwrap(err='E')": "Err('E'; note: caused by 1)", "Err(1).unwrap(note='n')": "Err(1; note: n)",
         "Err(1).unwrap(err='E', note=S('n'))": "Err('E'; note: caused by 1; note: n)",
@@ -87,8 +89,14 @@ PROTOCOL = r"""
         balanced(every_site, n=300)
     X.UnwrapError, mode[0] = Rec, "call"
     Err.wrap_err = lambda self, err: Ok(("W", err))  # ordinary attribute lookup on the receiver
-    fails("Err(1).unwrap(err='E', note='n')")
-    assert repr(calls.pop()[0][0]) == "Ok(('W', 'E'))"
+    Nothing.ok_or = lambda self, err: Err(err).traced("patched")
+    for site, container in (("Err(1).unwrap(err='E', note='n')", "Ok(('W', 'E'))"),
+                            ("Nothing().unwrap(err='E', note='n')", "Err('E'; note: n; via patched)")):
+        fails(site)
+        assert repr(calls.pop()[0][0]) == container
+    Nothing.ok_or = lambda self, err: err  # what ok_or gives is the container; note is looked up on it
+    assert type(fails("Nothing().unwrap(err=1, note='n')")) is AttributeError and fails("Nothing().unwrap(err=2)")
+    assert calls.pop()[0][0] == 2
 """
 
 
