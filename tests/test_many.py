@@ -1,7 +1,7 @@
 """collect, partition, collect_options, somes; and no leaks there, in catching, propagate or on the unwrap failure paths."""
 
 import pytest
-from conftest import balanced, raised, script_output
+from conftest import balanced, raised
 
 from ostrel import Err, Nothing, Ok, Some, UnwrapError, catching, collect, collect_options, partition, somes
 from ostrel import propagate, unwrap_or_raise
@@ -72,12 +72,3 @@ def test_strangers_named_by_position_and_bad_iterables(fn, good):
 def test_balanced(make):
     watched = object()
     balanced(lambda: make(OSError(watched)), watched, n=2000, slack=256)
-
-
-def test_huge_input_in_a_subprocess():
-    script_output("""
-        from ostrel import Ok, collect, partition
-        n = 2_000_000
-        assert collect(Ok(i) for i in range(n)).value == list(range(n))
-        assert partition(Ok(i) for i in range(n)) == (list(range(n)), [])
-    """, timeout=120)
