@@ -1,11 +1,11 @@
-"""catching and Result.catch, unwrap_or_raise, and the cause of UnwrapError, in a printed traceback too."""
+"""catching and Result.catch, unwrap_or_raise, and the cause of UnwrapError."""
 
 import asyncio
 import inspect
 import sys
 
 import pytest
-from conftest import NOTES_SUPPORTED, raised, run_script
+from conftest import raised
 
 from ostrel import Err, Nothing, Ok, Result, Some, UnwrapError, catching, unwrap_or_raise
 
@@ -105,24 +105,3 @@ def test_unwrap_error_cause(r, call, cause):
     e = raised(lambda: eval(call, globals(), {"r": r}))
     assert type(e) is UnwrapError and e.__cause__ is cause and (e.__suppress_context__ or cause is None)
     assert e.container is r or "err=" in call
-
-
-TRACEBACKS = r"""
-import sys
-from ostrel import Err, propagate, unwrap_or_raise
-parse = propagate("parse")(lambda text: Err(ValueError(f"bad port {text!r}")).note("reading the port"))
-start = propagate("start")(lambda: parse("http"))
-start().unwrap() if sys.argv[1] == "cause" else unwrap_or_raise(start())
-"""
-
-
-@pytest.mark.parametrize("which, shown", [
-    ("cause", ["ValueError: bad port 'http'", "The above exception was the direct cause",
-               "_exceptions.UnwrapError: unwrap failed on Err(ValueError(\"bad port 'http'\"); note: reading the port; "
-               "via parse <- start)"]),
-    ("notes", ["ValueError: bad port 'http'", *(["reading the port", "via parse <- start"] * NOTES_SUPPORTED)]),
-])
-def test_printed_tracebacks(which, shown):
-    proc = run_script(TRACEBACKS, which)
-    found = [next((i for i, line in enumerate(proc.stderr.splitlines()) if want in line), -1) for want in shown]
-    assert proc.returncode == 1 and -1 not in found and found == sorted(found), proc.stderr
