@@ -117,22 +117,10 @@ def test_text_lets_grave_exceptions_through(exc, field):
         with pytest.raises(BaseException) as info:
             form(err)
         assert info.value is exc
-    lenient = Err(1)._with_meta(**{"notes": (), field: (raising(ValueError()),)})
-    assert str(lenient) == {"notes": "Err(1; note: )", "trace": "Err(1; via )"}[field]
-
-
-SELF_TEXT = """
-from ostrel_core import Err
-class Back:
-    def __str__(self):
-        return str(err)
-err = Err(1)._with_meta((Back(), Back()))
-try:
-    str(err)
-except RecursionError:
-    print("RecursionError")
-"""
 
 
 def test_text_that_leads_back_to_itself_stops():
-    assert script_output(SELF_TEXT, timeout=20) == "RecursionError\n"
+    back = type("Back", (), {"__str__": lambda self: str(err)})
+    err = Err(1)._with_meta((back(), back()))
+    with pytest.raises(RecursionError):
+        str(err)
