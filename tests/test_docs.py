@@ -1,14 +1,18 @@
-"""Run the ```python blocks of the guide and the README in order, in one namespace per document.
+"""Run the ```python blocks of the guide and the README in order, in one namespace per document, and the doctests.
 
 A block with `# Out: <line>` comments must print exactly those lines; a block fenced ```python no-run is not run.
 """
 
 import contextlib
+import doctest
 import io
 import re
 from pathlib import Path
 
 import pytest
+
+import ostrel
+import ostrel._typed
 
 ROOT = Path(__file__).resolve().parent.parent
 FENCE = re.compile(r"^```(?P<info>[^\n`]*)\n(?P<body>.*?)^```[ \t]*$", re.M | re.S)
@@ -30,3 +34,10 @@ def test_document_examples(path: Path) -> None:
                 exec(compile(body, where, "exec"), namespace)
             expected = re.findall(r"^\s*# Out: ?(.*)$", body, re.M)
             assert not expected or printed.getvalue() == "".join(f"{out}\n" for out in expected), where
+
+
+def test_module_function_examples() -> None:
+    """The docstring examples of ostrel._typed; and catch passes on the classes to catch."""
+    assert (result := doctest.testmod(ostrel._typed, extraglobs=vars(ostrel))).failed == 0 < result.attempted
+    with pytest.raises(KeyError):
+        ostrel.catch(lambda: {}["k"], ValueError, on_error=str)
