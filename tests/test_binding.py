@@ -46,13 +46,10 @@ def test_subclasses_and_none_defaults():
     class S(str):
         pass
 
-    assert Ok(1).expect(S("m")) == 1 and type(Err(1).note(S("n")).notes[0]) is str
-    assert Err(1).traced(S("\u00e9\U0001f600")).trace == ("\u00e9\U0001f600",)
+    assert Ok(1).expect(S("m")) == 1
     assert Ok(1).unwrap(err=None, note=None) == 1 == Ok(1).unwrap(err=5, note=5) == Some(1).unwrap(err=1, note=5)
     assert Some(1).unwrap(note="x") == 1  # Nothing's unwrap refuses a note without err
-    assert isinstance(raised(lambda: Result(1, x=1, **{"\ud800": 1})), TypeError)
-    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2),
-                 lambda: Ok.map(Err(1), f), lambda: Ok(1).to_option(1)):
+    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2), lambda: Ok.map(Err(1), f)):
         assert type(raised(call)) is TypeError
 
 

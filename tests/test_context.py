@@ -7,14 +7,14 @@ from conftest import processing_notes, raised, script_output
 
 from ostrel import Err, Nothing, Ok, UnwrapError
 
-S = type("S", (str,), {})
+S, M = type("S", (str,), {}), "m\u00e9\U0001f600"
 
 
 @pytest.mark.parametrize("op, notes, trace", [
-    ("note", ("n0", "m"), ("t0",)), ("traced", ("n0",), ("t0", "m")), ("wrap_err", ("n0", "caused by 1"), ("t0",)),
+    ("note", ("n0", M), ("t0",)), ("traced", ("n0",), ("t0", M)), ("wrap_err", ("n0", "caused by 1"), ("t0",)),
 ])
 def test_note_traced_and_wrap_err_extend_one_field(op, notes, trace):
-    e0, ok, arg = Err(1)._with_meta(("n0",), ("t0",)), Ok(1), S("m")
+    e0, ok, arg = Err(1)._with_meta(("n0",), ("t0",)), Ok(1), S(M)
     e, error = getattr(e0, op)(arg), arg if op == "wrap_err" else e0.error
     assert type(e) is Err and e.error is error and (e.notes, e.trace) == (notes, trace)
     assert all(type(s) is str for s in e.notes + e.trace) and (e.notes is e0.notes or e.trace is e0.trace)
