@@ -1,5 +1,6 @@
 """Helpers shared by the test modules."""
 
+import contextlib
 import gc
 import subprocess
 import sys
@@ -8,21 +9,20 @@ import textwrap
 NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
 
 
-def balanced(fn, *watched, n=1000, slack=64):
-    """Call ``fn()`` ``n`` times (swallowing Exceptions) and assert that neither allocated blocks
-    (within ``slack``) nor the reference count of any ``watched`` non-immortal object grew.
+def balanced(fns, *watched, n=1000, slack=64):
+    """Call ``fns()`` (or each of a list of functions) ``n`` times, swallowing Exceptions, and assert that neither
+    allocated blocks (within ``slack``) nor the reference count of any ``watched`` non-immortal object grew.
 
     3.14t holds some freed blocks back for a while: a few thousand at most, however many
     calls were made, where a leak grows with the calls. So when the blocks grew, up to three
     runs of ``16 * n`` calls decide: one that leaves less than a block per two calls passes."""
-    watched = [o for o in watched if sys.getrefcount(o) < 1 << 30]
+    watched, fns = [o for o in watched if sys.getrefcount(o) < 1 << 30], fns if isinstance(fns, list) else [fns]
 
     def run(k):
         for _ in range(k):
-            try:
-                fn()
-            except Exception:
-                pass
+            for fn in fns:
+                with contextlib.suppress(Exception):
+                    fn()
 
     def grown(k):
         gc.collect()
