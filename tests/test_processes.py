@@ -16,31 +16,16 @@ import cloudpickle
 import pytest
 from distributed import Client, LocalCluster
 from distributed.protocol import pickle as dask_pickle
-from ostrel import Err, Nothing, Ok, Some, catching, collect, partition
+from ostrel import Err, Ok, collect, partition
+from test_variants import SAMPLES, shape
 
 TIMEOUT = 120
 BIG = 100_000
 HELPERS = re.compile(rb"multiprocessing\.(forkserver|resource_tracker) import")  # they live as long as we do
-NOTED = ValueError("bad value")
-NOTED.__notes__ = ["raised while parsing line 3"]  # what add_note stores (3.11+)
-SAMPLES = [Ok(1), Err("disk full").note("saving report").traced("save").traced("run"), Some([1, {"k": (2, None)}]),
-           Nothing(), Ok(Some(Err(Nothing()).note("inner"))), Err(NOTED).note("outer").traced("parse"),
-           [Ok(None), Some(Some(Nothing())), {"e": Err(b"\x00").traced("io")}],
-           catching(ValueError)(int)("x")]  # caught in the worker: type and message kept
 
 
 def sample(i):
-    return SAMPLES[i]  # as built by the worker's own import of this module
-
-
-def shape(v):
-    """A comparable picture of ``v``: exceptions with notes, results with notes and trace, Nothing by identity."""
-    if isinstance(v, Ok | Err | Some):
-        meta = getattr(v, "notes", None), getattr(v, "trace", None)  # a Some has neither
-        return type(v), shape(v.error if isinstance(v, Err) else v.value), meta
-    if isinstance(v, list | tuple | dict):
-        return type(v), [shape(x) for x in (v.items() if isinstance(v, dict) else v)]
-    return (type(v), v.args, getattr(v, "__notes__", None)) if isinstance(v, BaseException) else (v, v is Nothing())
+    return SAMPLES[i]  # as built by the worker's own import of test_variants
 
 
 def ratio(a, b):
