@@ -93,18 +93,21 @@ def bound(receiver, name):
     return fn, full, binder and bool(inspect.signature(fn).parameters)
 
 
-def outcome(fn, full, binder, args, kwargs):
-    """Call; assert that a binding error comes exactly when one is due, with its exact text."""
-    expected = binding_error(fn, full, len(args), kwargs) if binder else None
+def result(call, show=repr):
+    """``show()`` of what ``call()`` returns, or the type and text of the Exception it raises."""
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
         try:
-            fn(*args, **kwargs)
+            return show(call())
         except Exception as e:  # anything else, InternalFailure included, fails the test
-            assert (type(e), str(e)) == (TypeError, expected) if expected else not (
-                binder and str(e).startswith(full + " ")), (e, expected)
-        else:
-            assert expected is None, expected
+            return type(e), str(e)
+
+
+def outcome(fn, full, binder, args, kwargs):
+    """Call; assert that a binding error comes exactly when one is due, with its exact text."""
+    expected = binding_error(fn, full, len(args), kwargs) if binder else None
+    got = result(lambda: fn(*args, **kwargs), lambda value: None)
+    assert got == (TypeError, expected) if expected else not (binder and got and got[1].startswith(full + " ")), got
 
 
 @FUZZ
@@ -117,13 +120,6 @@ def test_fuzz_methods(which, args, kwargs):
 class Text(str):
     def __call__(self, *args):
         return True
-
-
-def result(call):
-    try:
-        return repr(call())
-    except Exception as e:  # noqa: BLE001 - compared by type and text
-        return type(e), str(e)
 
 
 # Also: every parameter by keyword binds as it does by position, and each name with a "_" added or removed in
