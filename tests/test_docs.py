@@ -1,4 +1,5 @@
-"""Run the ```python blocks of the guide and the README in order, in one namespace per document, and the doctests.
+"""Run the ```python blocks of the guide and the README in order, in one namespace per document, the doctests and
+the quickstart.
 
 A block with `# Out: <line>` comments must print exactly those lines; a block fenced ```python no-run is not run.
 """
@@ -10,6 +11,7 @@ import re
 from pathlib import Path
 
 import pytest
+from conftest import script_output
 
 import ostrel
 import ostrel._typed
@@ -41,3 +43,11 @@ def test_module_function_examples() -> None:
     assert (result := doctest.testmod(ostrel._typed, extraglobs=vars(ostrel))).failed == 0 < result.attempted
     with pytest.raises(KeyError):
         ostrel.catch(lambda: {}["k"], ValueError, on_error=str)
+
+
+def test_quickstart_runs() -> None:
+    """The README's quickstart prints what it says it prints."""
+    out = script_output((ROOT / "examples" / "quickstart.py").read_text(encoding="utf-8"))
+    err = "Err(KeyError('k'); note: loading config; via load)"
+    assert out.splitlines() == ["Ok(8080)", err, f"caught: unwrap failed on {err}", "Nothing 30", "Some(42) True",
+                                "host is example.org"]
