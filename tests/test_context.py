@@ -39,6 +39,8 @@ def test_unwrap_payloads_unwrap_error_and_sugar_binding_errors():
         assert e.args == ("'int' object is not an instance of 'str'",)
         assert getattr(e, "__notes__", None) == processing_notes("msg")
     assert raised(lambda: Nothing().unwrap(note="x")).args == ("note requires err on Option.unwrap",)
+    loud = type("Loud", (), {"__repr__": lambda self: {}["repr"]})()  # wrap_err fails before note is checked
+    assert type(raised(lambda: Err(loud).unwrap(err="E", note=5))) is KeyError
 
 
 # The replacement is looked up on first use, so it is put in place before any unwrap succeeds.

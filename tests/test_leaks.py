@@ -23,7 +23,8 @@ class Evil:
     """A payload and callable whose every dunder raises; == with another Evil gives an Evil."""
 
     def _boom(self, *a, **k):
-        raise Boom("evil")
+        Evil.raised = Boom("evil")
+        raise Evil.raised
 
     __repr__ = __str__ = __hash__ = __bool__ = __call__ = __deepcopy__ = _boom
     __eq__ = lambda self, other: Evil() if isinstance(other, Evil) else self._boom()  # noqa: E731
@@ -96,6 +97,21 @@ def calls(receiver, name):
 def test_member_does_not_leak(cls, name):
     thunks = [t for r in RECEIVERS[cls] for t in calls(r, name)]
     balanced(thunks, *RECEIVERS[cls], EVIL, ID, NI, n=int(os.environ.get("OSTREL_LEAK_ROUNDS", "150")))
+
+
+@pytest.mark.filterwarnings("ignore:NotImplemented should not be used:DeprecationWarning")
+@pytest.mark.parametrize("cls,name", CASES, ids=[f"{c.__name__}.{n}" for c, n in CASES])
+def test_member_hands_on_what_user_code_raises(cls, name):  # the very exception, its traceback, no notes added
+    for thunk in [t for r in RECEIVERS[cls] for t in calls(r, name)]:
+        try:
+            thunk()
+        except Boom as e:
+            tb = e.__traceback__
+            while tb.tb_next:
+                tb = tb.tb_next
+            assert e is Evil.raised and tb.tb_frame.f_code is Evil._boom.__code__ and not getattr(e, "__notes__", 0)
+        except Exception:
+            pass
 
 
 try:
