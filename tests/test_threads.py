@@ -14,11 +14,7 @@ from ostrel_core import Err, Ok, Some
 SCRIPT = SLOW_IMPORT + """
 sys.setswitchinterval(1e-6)
 import ostrel_core as m
-def failure(fn):
-    try:
-        fn()
-    except Exception as e:
-        return e
+from conftest import raised as failure
 USES = {
     "nothing": lambda: (m.Nothing(), m.Some(1).filter(lambda v: False), m.Ok(1).err),
     "unwrap": lambda: (type(failure(m.Err(1).unwrap)), type(failure(m.Nothing().unwrap))),
