@@ -47,13 +47,11 @@ def describe(r: Result[int, str], o: Option[str]) -> str:
             assert_type(e, str)
         case _:
             assert_never(r)
-    match o:
+    match o:  # exhaustive: no return is missing
         case Some(s):
             return s
         case Nothing():
             return "-"
-        case _:
-            assert_never(o)
 
 
 def results(r: Result[int, str]) -> None:
