@@ -17,6 +17,7 @@ import pytest
 from distributed import Client, LocalCluster
 from distributed.protocol import pickle as dask_pickle
 from ostrel import Err, Ok, collect, partition
+from test_docs import ROOT, python_blocks
 from test_variants import SAMPLES, shape
 
 TIMEOUT = 120
@@ -103,8 +104,7 @@ def test_results_arrive_as_built(pool_map):
 @pytest.mark.parametrize("index", [0, 1], ids=["pool", "dask"])
 def test_guide_scripts(index, tmp_path):
     """The guide's ```python no-run script blocks print their # Out: lines and leave no process behind."""
-    text = (Path(__file__).parents[1] / "docs" / "guide.md").read_text(encoding="utf-8")
-    body = re.findall(r"^```python no-run script\n(.*?)^```[ \t]*$", text, re.M | re.S)[index]
+    body = [body for _, info, body in python_blocks(ROOT / "docs" / "guide.md") if "script" in info][index]
     (script := tmp_path / "example.py").write_text(body, encoding="utf-8")
     proc = subprocess.Popen([sys.executable, script], stdout=subprocess.PIPE, text=True, start_new_session=True)
     try:  # its stderr is the test's
