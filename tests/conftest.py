@@ -6,8 +6,6 @@ import subprocess
 import sys
 import textwrap
 
-NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
-
 
 def balanced(fns, *watched, n=1000, slack=64):
     """Call ``fns()`` (or each of a list of functions) ``n`` times, swallowing Exceptions, and assert that neither
@@ -52,7 +50,7 @@ def raised(fn):
 
 def processing_notes(name):
     """The ``__notes__`` a conversion error of parameter ``name`` carries here."""
-    return [f"while processing '{name}'"] if NOTES_SUPPORTED else None
+    return [f"while processing '{name}'"] if sys.version_info >= (3, 11) else None  # BaseException.add_note
 
 
 def run_script(code, *args, timeout=60, **options):

@@ -3,9 +3,9 @@
 import pytest
 
 from conftest import processing_notes, raised
-from ostrel_core import Err, Nothing, Ok, Result, Some
+from ostrel_core import Err, Nothing, Ok, Some
 
-f = print
+
 # Binding by keyword and every binding error's exact text, on every method: test_fuzz.py; exceptions of user
 # code handed on: test_leaks.py.
 
@@ -48,5 +48,5 @@ def test_subclasses_and_none_defaults():
     assert Ok(1).expect(S("m")) == 1
     assert Ok(1).unwrap(err=None, note=None) == 1 == Ok(1).unwrap(err=5, note=5) == Some(1).unwrap(err=1, note=5)
     assert Some(1).unwrap(note="x") == 1  # Nothing's unwrap refuses a note without err
-    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2), lambda: Ok.map(Err(1), f)):
+    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2), lambda: Ok.map(Err(1), print)):
         assert type(raised(call)) is TypeError
