@@ -1,4 +1,4 @@
-"""Argument conversion: conversion errors, subclasses and defaults."""
+"""Argument conversion: conversion errors, tuples, ignored arguments, arity."""
 
 import pytest
 
@@ -41,11 +41,7 @@ def test_tuple_conversion_and_nested_qualname():
     assert e._with_meta(notes=notes).error is e.error and (e.notes, e.trace) == (("old",), ("old",))
 
 
-def test_subclasses_and_none_defaults():
-    class S(str):
-        pass
-
-    assert Ok(1).expect(S("m")) == 1
+def test_ignored_sugar_and_arity():  # str subclasses as text: test_context.py
     assert Ok(1).unwrap(err=None, note=None) == 1 == Ok(1).unwrap(err=5, note=5) == Some(1).unwrap(err=1, note=5)
     assert Some(1).unwrap(note="x") == 1  # Nothing's unwrap refuses a note without err
     for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2), lambda: Ok.map(Err(1), print)):
