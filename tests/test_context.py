@@ -81,12 +81,8 @@ PROTOCOL = r"""
                               ("raise", "KeyError('from UnwrapError')")):
             assert repr(fails(site)) == text, (site, fails(site))
         mode[0] = "call"
-    def every_site():
-        for site in SITES:
-            fails(site)
-        calls.clear()
     for mode[0], X.UnwrapError in (("garbage", Rec), ("raise", Rec), ("call", 5)):  # failing lookups do not leak
-        balanced(every_site, n=300)
+        balanced([lambda site=site: fails(site) for site in SITES] + [calls.clear], n=300)
     X.UnwrapError, mode[0] = Rec, "call"
     Err.wrap_err = lambda self, err: Ok(("W", err))  # ordinary attribute lookup on the receiver
     Nothing.ok_or = lambda self, err: Err(err).traced("patched")
