@@ -3,11 +3,9 @@
 import inspect
 import operator
 import os
-import subprocess
-import sys
 
 import pytest
-from conftest import balanced
+from conftest import balanced, script_output
 from ostrel_core import Err, Nothing, Ok, Option, Result, Some
 
 
@@ -121,7 +119,8 @@ except ImportError:
 # Each member's success path with the k-th allocation failing (alone, then with every later one):
 # the call does what it does unfailed or raises MemoryError, never aborts, and leaks nothing.
 NOMEMORY = """
-import gc, sys, _testcapi
+import gc, sys, warnings, _testcapi
+warnings.simplefilter("ignore", DeprecationWarning)
 from ostrel_core import Err
 from test_leaks import RECEIVERS, calls, members
 cls = next(c for c in RECEIVERS if c.__name__ == sys.argv[1])
@@ -168,6 +167,4 @@ print("clean")
 @pytest.mark.filterwarnings("ignore:NotImplemented should not be used:DeprecationWarning")
 @pytest.mark.parametrize("cls", RECEIVERS, ids=lambda c: c.__name__)
 def test_members_under_allocation_failure(cls):
-    proc = subprocess.run([sys.executable, "-W", "ignore::DeprecationWarning", "-c", NOMEMORY, cls.__name__],
-                          capture_output=True, text=True, timeout=600, cwd=os.path.dirname(__file__))
-    assert proc.returncode == 0 and proc.stdout.endswith("clean\n"), (proc.stdout[-60:], proc.stderr[-3000:])
+    assert script_output(NOMEMORY, cls.__name__, timeout=600).endswith("clean\n")
