@@ -1,28 +1,26 @@
 """Helpers shared by the test modules."""
 
+import contextlib
 import gc
 import subprocess
 import sys
 import textwrap
 
-NOTES_SUPPORTED = sys.version_info >= (3, 11)  # BaseException.add_note
 
-
-def balanced(fn, *watched, n=1000, slack=64):
-    """Call ``fn()`` ``n`` times (swallowing Exceptions) and assert that neither allocated blocks
-    (within ``slack``) nor the reference count of any ``watched`` non-immortal object grew.
+def balanced(fns, *watched, n=1000, slack=64):
+    """Call ``fns()`` (or each of a list of functions) ``n`` times, swallowing Exceptions, and assert that neither
+    allocated blocks (within ``slack``) nor the reference count of any ``watched`` non-immortal object grew.
 
     3.14t holds some freed blocks back for a while: a few thousand at most, however many
     calls were made, where a leak grows with the calls. So when the blocks grew, up to three
     runs of ``16 * n`` calls decide: one that leaves less than a block per two calls passes."""
-    watched = [o for o in watched if sys.getrefcount(o) < 1 << 30]
+    watched, fns = [o for o in watched if sys.getrefcount(o) < 1 << 30], fns if isinstance(fns, list) else [fns]
 
     def run(k):
         for _ in range(k):
-            try:
-                fn()
-            except Exception:
-                pass
+            for fn in fns:
+                with contextlib.suppress(Exception):
+                    fn()
 
     def grown(k):
         gc.collect()
@@ -52,13 +50,20 @@ def raised(fn):
 
 def processing_notes(name):
     """The ``__notes__`` a conversion error of parameter ``name`` carries here."""
-    return [f"while processing '{name}'"] if NOTES_SUPPORTED else None
+    return [f"while processing '{name}'"] if sys.version_info >= (3, 11) else None  # BaseException.add_note
 
 
-def run_script(code, *args, timeout=60):
+def run_script(code, *args, timeout=60, **options):
     """Run ``code`` in a fresh interpreter; the finished process (a hang fails the calling test)."""
     return subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], capture_output=True, text=True,
-                          timeout=timeout, cwd=__file__.rpartition("/")[0])
+                          timeout=timeout, cwd=__file__.rpartition("/")[0], **options)
+
+
+def script_output(code, *args, **options):
+    """What ``code`` prints in a fresh interpreter, which must exit normally."""
+    proc = run_script(code, *args, **options)
+    assert proc.returncode == 0, proc.stdout[-300:] + proc.stderr[-3000:]
+    return proc.stdout
 
 
 # Script prologue: the import of ostrel._exceptions sleeps for sys.argv[1] seconds.

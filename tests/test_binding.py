@@ -1,50 +1,13 @@
-"""Argument binding and conversion: keyword names per variant, conversion errors, pass-through."""
-
-import copy
-import inspect
+"""Argument conversion: conversion errors, tuples, ignored arguments, arity."""
 
 import pytest
 
 from conftest import processing_notes, raised
-from ostrel_core import Err, Nothing, Ok, Result, Some
-
-f = print
-# Every binding error's exact text on every method: test_fuzz.py.
+from ostrel_core import Err, Nothing, Ok, Some
 
 
-class Text(str):
-    def __call__(self, *args):
-        return True
-
-
-def bound_methods():
-    for obj in (Ok(1), Err(1), Some(1), Nothing()):
-        for owner in type(obj).__mro__[:-1]:
-            for name in [n for n, d in vars(owner).items() if "method_descriptor" in type(d).__name__]:
-                params = inspect.signature(getattr(obj, name)).parameters.values()
-                params = [p for p in params if p.kind != p.VAR_POSITIONAL]
-                if params:
-                    yield pytest.param(obj, f"{owner.__name__}.{name}()", name, params, id=f"{obj!r}.{name}")
-
-
-def outcome(call):
-    try:
-        return repr(call())
-    except Exception as e:  # noqa: BLE001 - compared by type and text
-        return type(e), str(e)
-
-
-@pytest.mark.parametrize("obj, full, name, params", list(bound_methods()))
-def test_keywords_bind_by_own_names_only(obj, full, name, params):
-    kw = {p.name: ("a",) if p.name in ("notes", "trace") else Text("x") for p in params}
-    pos = [kw[p.name] for p in params if p.kind == p.POSITIONAL_OR_KEYWORD]
-    kwo = {p.name: kw[p.name] for p in params if p.kind == p.KEYWORD_ONLY}
-    got = outcome(lambda: getattr(obj, name)(**kw))  # binds, and to the same parameters as positionally
-    assert got == outcome(lambda: getattr(obj, name)(*pos, **kwo)) and not str(got[-1]).startswith(full)
-    for p in params:
-        other = p.name[1:] if p.name.startswith("_") else "_" + p.name
-        e = raised(lambda: getattr(obj, name)(**{**kw, other: 1}))
-        assert e.args == (f"{full} got an unexpected keyword argument '{other}'",)
+# Binding by keyword and every binding error's exact text, on every method: test_fuzz.py; exceptions of user
+# code handed on: test_leaks.py.
 
 
 TEXT_PARAMS = [(Err(1).note, "msg"), (Ok(1).note, "_msg"), (Err(1).expect, "msg"), (Ok(1).expect, "_msg"),
@@ -78,44 +41,8 @@ def test_tuple_conversion_and_nested_qualname():
     assert e._with_meta(notes=notes).error is e.error and (e.notes, e.trace) == (("old",), ("old",))
 
 
-def test_subclasses_and_none_defaults():
-    class S(str):
-        pass
-
-    assert Ok(1).expect(S("m")) == 1 and type(Err(1).note(S("n")).notes[0]) is str
-    assert Err(1).traced(S("\u00e9\U0001f600")).trace == ("\u00e9\U0001f600",)
-    assert Ok(1).unwrap(err=None, note=None) == 1 == Ok(1).unwrap(err=5, note=5)
-    assert isinstance(raised(lambda: Result(1, x=1, **{"\ud800": 1})), TypeError)
-    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2),
-                 lambda: Ok.map(Err(1), f), lambda: Ok(1).to_option(1)):
+def test_ignored_sugar_and_arity():  # str subclasses as text: test_context.py
+    assert Ok(1).unwrap(err=None, note=None) == 1 == Ok(1).unwrap(err=5, note=5) == Some(1).unwrap(err=1, note=5)
+    assert Some(1).unwrap(note="x") == 1  # Nothing's unwrap refuses a note without err
+    for call in (lambda: Some.__copy__(Some(1), 2), lambda: Some(1).__copy__(2), lambda: Ok.map(Err(1), print)):
         assert type(raised(call)) is TypeError
-
-
-def fail(*args):
-    raise BOOM.with_traceback(None)
-
-
-BOOM, LOUD = KeyError("k"), type("Loud", (), dict.fromkeys("__repr__ __str__ __eq__ __hash__ __bool__ "
-                                                           "__deepcopy__".split(), fail))()
-LOUD_EQ = type("LoudEq", (), {"__eq__": lambda s, o: LOUD, "__hash__": None})()  # == gives a failing truth
-PASS_THROUGH = [  # every call site that runs user code hands its exception on untouched
-    *[lambda m=m: getattr(Ok(1), m)(fail) for m in ("is_ok_and", "map", "and_then", "inspect", "__or__")],
-    *[lambda m=m: getattr(Err(1), m)(fail) for m in ("is_err_and", "unwrap_or_else", "map_err", "or_else",
-                                                        "inspect_err")],
-    *[lambda m=m: getattr(Some(1), m)(fail) for m in ("map", "and_then", "inspect", "filter", "__rshift__")],
-    *[lambda m=m: getattr(Nothing(), m)(fail) for m in ("unwrap_or_else", "or_else", "ok_or_else")],
-    lambda: Ok(1).fold(fail, None), lambda: Err(1).fold(None, fail), lambda: Ok(1).is_ok_and(lambda v: LOUD),
-    lambda: Err(1).is_err_and(lambda e: LOUD), lambda: Some(1).filter(lambda v: LOUD), lambda: Ok(1) >> fail,
-    *[lambda c=c, op=op: op(c(LOUD)) for c in (Ok, Err, Some) for op in (repr, str, hash, copy.deepcopy)],
-    lambda: Ok(LOUD) == Ok(1), lambda: Some(LOUD) != Some(1),
-    lambda: Err(LOUD_EQ) == Err(1), lambda: Some(LOUD_EQ) == Some(1), lambda: Err(LOUD).wrap_err(0),
-    lambda: Err(LOUD).unwrap(err="E", note=5),  # wrap_err fails before note is checked
-    lambda: Result.catch(fail, ValueError, on_error=f),
-    lambda: Result.catch(lambda: 1 / 0, on_error=fail),
-]
-
-
-@pytest.mark.parametrize("call", PASS_THROUGH)
-def test_callback_exceptions_pass_through(call):
-    e = raised(call)
-    assert e is BOOM and e.__traceback__.tb_next is not None and not getattr(e, "__notes__", None)

@@ -62,41 +62,31 @@ def test_function_attributes_and_pickling_by_reference():
 
 
 class Methods:  # propagate over and under classmethod and staticmethod: the wrapped function gets its arguments
-    @propagate
     def plain(self, r):
         return Ok((type(self).__name__, r.unwrap()))
 
-    @propagate
-    @classmethod
-    def over_class(cls, r):
+    def of_class(cls, r):
         return Ok((cls.__name__, r.unwrap()))
 
-    @classmethod
-    @propagate
-    def under_class(cls, r):
-        return Ok((cls.__name__, r.unwrap()))
-
-    @propagate
-    @staticmethod
-    def over_static(r):
+    def static(r):
         return Ok(("static", r.unwrap()))
 
-    @staticmethod
-    @propagate
-    def under_static(r):
-        return Ok(("static", r.unwrap()))
+    plain = propagate(plain)
+    over_class, under_class = propagate(classmethod(of_class)), classmethod(propagate(of_class))
+    over_static, under_static = propagate(staticmethod(static)), staticmethod(propagate(static))
 
 
 class Sub(Methods):
     pass
 
 
-@pytest.mark.parametrize("name", ["plain", "over_class", "under_class", "over_static", "under_static"])
-def test_methods_in_either_order(name):
+@pytest.mark.parametrize("name, site", [("plain", "plain"), ("over_class", "of_class"), ("under_class", "of_class"),
+                                        ("over_static", "static"), ("under_static", "static")])
+def test_methods_in_either_order(name, site):
     obj, receiver = Sub(), "static" if "static" in name else "Sub"
     through_class = functools.partial(Sub.plain, obj) if name == "plain" else getattr(Sub, name)
     for call in (getattr(obj, name), through_class):
-        assert call(Ok(1)) == Ok((receiver, 1)) and call(Err("e")).trace == (f"Methods.{name}",)
+        assert call(Ok(1)) == Ok((receiver, 1)) and call(Err("e")).trace == (f"Methods.{site}",)
 
 
 F = Err(ValueError("v")).note("n")

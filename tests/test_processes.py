@@ -1,7 +1,8 @@
-"""Results returned by worker processes; test_dask.py sends the same samples through Dask with these helpers."""
+"""Results returned by worker processes: process pools, and Dask's distributed scheduler."""
 
 import concurrent.futures
 import contextlib
+import logging
 import multiprocessing
 import os
 import re
@@ -11,32 +12,21 @@ import sys
 import time
 from pathlib import Path
 
+import cloudpickle
 import pytest
-from ostrel import Err, Nothing, Ok, Some, catching, collect, partition
+from distributed import Client, LocalCluster
+from distributed.protocol import pickle as dask_pickle
+from ostrel import Err, Ok, collect, partition
+from test_docs import ROOT, python_blocks
+from test_variants import SAMPLES, shape
 
 TIMEOUT = 120
 BIG = 100_000
 HELPERS = re.compile(rb"multiprocessing\.(forkserver|resource_tracker) import")  # they live as long as we do
-NOTED = ValueError("bad value")
-NOTED.__notes__ = ["raised while parsing line 3"]  # what add_note stores (3.11+)
-SAMPLES = [Ok(1), Err("disk full").note("saving report").traced("save").traced("run"), Some([1, {"k": (2, None)}]),
-           Nothing(), Ok(Some(Err(Nothing()).note("inner"))), Err(NOTED).note("outer").traced("parse"),
-           [Ok(None), Some(Some(Nothing())), {"e": Err(b"\x00").traced("io")}],
-           catching(ValueError)(int)("x")]  # caught in the worker: type and message kept
 
 
 def sample(i):
-    return SAMPLES[i]  # as built by the worker's own import of this module
-
-
-def shape(v):
-    """A comparable picture of ``v``: exceptions with notes, results with notes and trace, Nothing by identity."""
-    if isinstance(v, Ok | Err | Some):
-        meta = getattr(v, "notes", None), getattr(v, "trace", None)  # a Some has neither
-        return type(v), shape(v.error if isinstance(v, Err) else v.value), meta
-    if isinstance(v, list | tuple | dict):
-        return type(v), [shape(x) for x in (v.items() if isinstance(v, dict) else v)]
-    return (type(v), v.args, getattr(v, "__notes__", None)) if isinstance(v, BaseException) else (v, v is Nothing())
+    return SAMPLES[i]  # as built by the worker's own import of test_variants
 
 
 def many(n):
@@ -83,28 +73,38 @@ def wait_until_gone(find, wait=15.0):
     assert not left, f"processes left behind: {left}"
 
 
-@pytest.fixture(scope="module", params=["spawn", "forkserver", "pool"])
+@pytest.fixture(scope="module", params=["spawn", "forkserver", "pool", "dask"])
 def pool_map(request):
-    """map(fn, items) over a pool of two workers of the given kind; none of them may outlive it."""
-    if request.param == "pool":
+    """(kind, map(fn, items)) over two worker processes of the given kind; none of them may outlive it."""
+    if request.param == "dask":
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                          silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
+            yield "dask", lambda fn, items: [f.result(timeout=TIMEOUT) for f in client.map(fn, items, pure=False)]
+    elif request.param == "pool":
         with multiprocessing.get_context("spawn").Pool(2) as pool:
-            yield lambda fn, items: pool.map_async(fn, items).get(TIMEOUT)
+            yield "pool", lambda fn, items: pool.map_async(fn, items).get(TIMEOUT)
     else:
         with concurrent.futures.ProcessPoolExecutor(2, mp_context=multiprocessing.get_context(request.param)) as ex:
-            yield lambda fn, items: list(ex.map(fn, items, timeout=TIMEOUT))
+            yield request.param, lambda fn, items: list(ex.map(fn, items, timeout=TIMEOUT))
     wait_until_gone(strays)
 
 
 def test_results_arrive_as_built(pool_map):
-    assert shape(pool_map(sample, range(len(SAMPLES)))) == shape(SAMPLES)
-    check_many(pool_map(many, [BIG])[0], BIG)
+    kind, run = pool_map
+    assert shape(run(sample, range(len(SAMPLES)))) == shape(SAMPLES)
+    if kind == "dask":  # a closure goes by value, and results go to the workers as arguments
+        offset, pickled = 10, [p.loads(p.dumps(s)) for p in (cloudpickle, dask_pickle) for s in SAMPLES]
+        shifted = run(lambda r: r.map(lambda v: v + offset).note("shifted"), SAMPLES[:2])
+        assert shape(shifted) == shape([Ok(11), SAMPLES[1].note("shifted")]) and shape(pickled) == shape(SAMPLES * 2)
+    # Dask serialises a returned list element by element, which takes seconds for 100,000
+    n = BIG // 10 if kind == "dask" else BIG
+    check_many(run(many, [n])[0], n)
 
 
 @pytest.mark.parametrize("index", [0, 1], ids=["pool", "dask"])
 def test_guide_scripts(index, tmp_path):
     """The guide's ```python no-run script blocks print their # Out: lines and leave no process behind."""
-    text = (Path(__file__).parents[1] / "docs" / "guide.md").read_text(encoding="utf-8")
-    body = re.findall(r"^```python no-run script\n(.*?)^```[ \t]*$", text, re.M | re.S)[index]
+    body = [body for _, info, body in python_blocks(ROOT / "docs" / "guide.md") if "script" in info][index]
     (script := tmp_path / "example.py").write_text(body, encoding="utf-8")
     proc = subprocess.Popen([sys.executable, script], stdout=subprocess.PIPE, text=True, start_new_session=True)
     try:  # its stderr is the test's

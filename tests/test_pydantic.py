@@ -5,7 +5,7 @@ import json
 from typing import Generic, TypeVar
 
 import pytest
-from conftest import run_script
+from conftest import script_output
 from ostrel import Err, Nothing, Ok, Some
 from ostrel.pydantic import Option, Result
 from pydantic import BaseModel, ValidationError
@@ -27,7 +27,7 @@ def test_pydantic_is_optional():
     code = ("import sys, ostrel; print([m for m in sys.modules if m.startswith('pydantic')])\n"
             "sys.modules['pydantic_core'] = None\n"  # as if pydantic 2 were not installed
             "try: import ostrel.pydantic\nexcept ImportError as e: print(e)")
-    assert run_script(code).stdout.splitlines() == [
+    assert script_output(code).splitlines() == [
         "[]", "ostrel.pydantic needs pydantic 2; install it with: python3 -m pip install 'ostrel[pydantic]'"]
 
 

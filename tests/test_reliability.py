@@ -1,12 +1,9 @@
 """Hostile but legal uses: replaced constructors, deep targets, exit and import races, raising text."""
 
-import gc
-import sys
-
 import pytest
-from conftest import SLOW_IMPORT, run_script
+from conftest import SLOW_IMPORT, run_script, script_output
 
-from ostrel_core import Err, Ok, Result, Some
+from ostrel_core import Err
 
 # object.__new__ accepts a variant once every native __new__ above it is replaced by Python code.
 NEW = """
@@ -26,8 +23,7 @@ else:
 
 @pytest.mark.parametrize("name", ["Ok", "Err", "Some", "Nothing"])
 def test_no_instance_without_fields(name):
-    proc = run_script(NEW, name, timeout=30)
-    assert (proc.returncode, proc.stdout) == (0, "True\n"), proc.stderr[-2000:]
+    assert script_output(NEW, name, timeout=30) == "True\n"
 
 
 DEEP_TARGETS = """
@@ -50,8 +46,7 @@ threading.Thread(target=catch).start()
 
 @pytest.mark.parametrize("depth, stack", [(1_000_000, 0), (20_000, 512 * 1024)])
 def test_catch_guards_nested_targets(depth, stack):
-    proc = run_script(DEEP_TARGETS, str(depth), str(stack), timeout=60)
-    assert (proc.returncode, proc.stdout) == (0, "ValueError\n"), proc.stderr[-2000:]
+    assert script_output(DEEP_TARGETS, str(depth), str(stack)) == "ValueError\n"
 
 
 EXIT = SLOW_IMPORT + """
@@ -106,8 +101,7 @@ os._exit(0)  # not the exit's business here
 
 
 def test_cache_does_not_deadlock_with_a_lock_its_computation_takes():
-    proc = run_script(LOCKED_IMPORT, timeout=60)
-    assert (proc.returncode, proc.stdout) == (0, "0 True\n"), proc.stderr[-2000:]
+    assert script_output(LOCKED_IMPORT) == "0 True\n"
 
 
 def raising(exc):
@@ -123,62 +117,10 @@ def test_text_lets_grave_exceptions_through(exc, field):
         with pytest.raises(BaseException) as info:
             form(err)
         assert info.value is exc
-    lenient = Err(1)._with_meta(**{"notes": (), field: (raising(ValueError()),)})
-    assert str(lenient) == {"notes": "Err(1; note: )", "trace": "Err(1; via )"}[field]
-
-
-SELF_TEXT = """
-from ostrel_core import Err
-class Back:
-    def __str__(self):
-        return str(err)
-err = Err(1)._with_meta((Back(), Back()))
-try:
-    str(err)
-except RecursionError:
-    print("RecursionError")
-"""
 
 
 def test_text_that_leads_back_to_itself_stops():
-    proc = run_script(SELF_TEXT, timeout=20)
-    assert (proc.returncode, proc.stdout) == (0, "RecursionError\n"), proc.stderr[-2000:]
-
-
-def test_catch_runs_on_error_as_an_except_clause():
-    exc, seen = ValueError("v"), []
-
-    def fail():
-        raise exc
-
-    def record(e):
-        seen.append((e is exc, e.__traceback__ is not None, sys.exc_info()[1] is e))
-
-    def reraise(e):
-        raise  # noqa: PLE0704 - on_error runs while the exception is being handled
-
-    with pytest.raises(KeyError) as info:
-        Result.catch(fail, on_error=lambda e: {}["k"])
-    assert info.value.__context__ is exc
-    with pytest.raises(ValueError) as info:
-        Result.catch(fail, on_error=reraise)
-    assert info.value is exc
-    Result.catch(fail, on_error=record)
-    assert seen == [(True, True, True)] and sys.exc_info() == (None, None, None)
-    try:
-        raise OSError("outer")
-    except OSError:
-        before = sys.exc_info()
-        Result.catch(fail, on_error=record)
-        assert sys.exc_info() == before
-
-
-def test_tracking_follows_a_tuple_payload():
-    collected = tuple(range(10))
-    gc.collect()  # untracks a tuple of atomic items
-    fresh = tuple(range(10))
-    for t in (fresh, collected, ([],), ("a", ([],))):
-        for variant in (Ok, Err, Some):
-            assert gc.is_tracked(variant(t)) == gc.is_tracked(t), (variant, t)
-    for e in (Err(1), Err(collected), Err("e").note("n")):
-        assert not any(gc.is_tracked(x) for x in (e.note("m"), e.traced("s"), e.map_err(str)))
+    back = type("Back", (), {"__str__": lambda self: str(err)})
+    err = Err(1)._with_meta((back(), back()))
+    with pytest.raises(RecursionError):
+        str(err)

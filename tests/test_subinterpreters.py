@@ -1,30 +1,28 @@
 """The classes are per process: a sub-interpreter's import is refused, a re-import is not."""
 
 import importlib.util
-import subprocess
-import sys
 
 import pytest
+from conftest import script_output
 
 from ostrel._version import __version__
 
 SUB = """
-import os, sys, tempfile, ostrel_core
+import sys, ostrel_core
 try:
     import _interpreters as xi  # 3.13 and later
     interp = xi.create("legacy")
 except ImportError:
     import _xxsubinterpreters as xi
     interp = xi.create(isolated=False) if sys.version_info >= (3, 12) else xi.create()
-out = tempfile.mktemp()
 xi.run_string(interp, f'''
+import os
 try:
     import {sys.argv[1]}; result = "imported"
 except ImportError as e:
     result = f"ImportError: {{e}}" + (f" <- {{e.__cause__}}" if e.__cause__ else "")
-open({out!r}, "w").write(result)''')
+os.write(1, result.encode())''')
 xi.destroy(interp)
-print(open(out).read()); os.remove(out)
 """
 REIMPORT = """
 import sys, ostrel_core as a
@@ -43,6 +41,4 @@ USES = f"ostrel {__version__} cannot use its native module ostrel_core: "
 def test_per_process_classes(script, module, expected):
     if script is SUB and not any(importlib.util.find_spec(n) for n in ("_interpreters", "_xxsubinterpreters")):
         pytest.skip("this interpreter offers no sub-interpreters")
-    proc = subprocess.run([sys.executable, "-c", script, module], capture_output=True, text=True, timeout=60)
-    assert proc.returncode == 0, proc.stderr
-    assert proc.stdout.strip() == expected
+    assert script_output(script, module).strip() == expected

@@ -6,7 +6,7 @@ import sysconfig
 import threading
 
 import pytest
-from conftest import SLOW_IMPORT, balanced, run_script
+from conftest import SLOW_IMPORT, balanced, script_output
 from ostrel_core import Err, Ok, Some
 
 # The import of ostrel._exceptions sleeps, so many threads find UnwrapError missing at once: none
@@ -14,11 +14,7 @@ from ostrel_core import Err, Ok, Some
 SCRIPT = SLOW_IMPORT + """
 sys.setswitchinterval(1e-6)
 import ostrel_core as m
-def failure(fn):
-    try:
-        fn()
-    except Exception as e:
-        return e
+from conftest import raised as failure
 USES = {
     "nothing": lambda: (m.Nothing(), m.Some(1).filter(lambda v: False), m.Ok(1).err),
     "unwrap": lambda: (type(failure(m.Err(1).unwrap)), type(failure(m.Nothing().unwrap))),
@@ -47,8 +43,7 @@ print("ok")
 
 @pytest.mark.parametrize("uses", ["nothing", "unwrap", "alias", "names", "unwrap nothing alias names"])
 def test_first_use_race(uses):
-    proc = run_script(SCRIPT, "0.3", *uses.split(), timeout=120)
-    assert proc.returncode == 0 and proc.stdout.strip() == "ok", proc.stderr[-2000:]
+    assert script_output(SCRIPT, "0.3", *uses.split(), timeout=120) == "ok\n"
 
 
 # Threads hammering every kind of operation at once (on 3.14t without the GIL): each value a thread gets
@@ -97,9 +92,8 @@ print("gil" if getattr(sys, "_is_gil_enabled", lambda: True)() else "no gil")
 
 def test_threads_share_nothing_by_accident():
     n = os.environ.get("OSTREL_STRESS_CALLS", "10000")
-    proc = run_script(STRESS, n, "6", timeout=300)
     want = "gil" if sysconfig.get_config_var("Py_GIL_DISABLED") != 1 else "no gil"
-    assert (proc.returncode, proc.stdout.strip()) == (0, want), proc.stderr[-3000:]
+    assert script_output(STRESS, n, "6", timeout=300) == want + "\n"
 
 
 def test_an_ended_thread_keeps_no_instances():

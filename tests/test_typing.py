@@ -3,14 +3,11 @@
 Those are tests/typing/pass and fail, examples/ and the python blocks of the README and the guide. A fail/ line
 announces what each checker must report there (`# E[mypy]: <substring>`, `# E[pyright,basedpyright]: <substring>`,
 of the message or the rule name); a checker reports nothing on a line that does not announce it. A checker that is
-not installed is skipped, unless OSTREL_TYPECHECK_REQUIRED is set (as in CI).
-A new public function gets its lines in pass/ (what it returns, with lambdas if it takes callbacks, how it narrows)
-and, where misuse must be caught, in fail/; its docstring (the stub's, for a native class) is its user documentation,
-and it gets a ::: line in docs/reference.md.
+not installed is skipped, unless OSTREL_TYPECHECK_REQUIRED is set (as in CI). A new public function gets its lines
+in pass/ (what it returns, with lambdas if it takes callbacks, how it narrows) and, for misuse, in fail/.
 """
 
 import ast
-import doctest
 import importlib.util
 import json
 import os
@@ -23,7 +20,6 @@ import pytest
 from test_docs import ROOT, python_blocks
 
 import ostrel
-import ostrel._typed
 
 HERE = ROOT / "tests" / "typing"
 CHECKERS = ("mypy", "pyright", "basedpyright")
@@ -80,17 +76,6 @@ def test_programs(checker: str, tmp_path: Path) -> None:
                      for n, wants in wanted.items() for want in wants if not any(k == n and want in m for k, m in got)]
         problems += [f"{program.name}:{line}: unannounced {message}" for line, message in got if line not in wanted]
     assert not problems, "\n".join(problems)
-
-
-def test_module_functions() -> None:
-    """The doctests of ostrel._typed, and what they leave out: None is no variant, a falsy value is Some."""
-    result = doctest.testmod(ostrel._typed, extraglobs=vars(ostrel))
-    assert result.failed == 0 < result.attempted
-    assert not any(is_(None) for is_ in (ostrel.is_ok, ostrel.is_err, ostrel.is_some, ostrel.is_nothing))
-    assert ostrel.from_optional(0) == ostrel.Some(0)
-    assert ostrel.catch(lambda: 1 / 0, on_error=type) == ostrel.Err(ZeroDivisionError)
-    with pytest.raises(KeyError):  # not one of the classes to catch: passes through
-        ostrel.catch(lambda: {}["k"], ValueError, on_error=str)
 
 
 def test_public_names_are_documented() -> None:

@@ -1,15 +1,17 @@
-"""Results and options as users write them; each method and helper's type pinned once."""
+"""Results and options as users write them, pydantic fields too; each method and helper's type pinned once."""
 
 from __future__ import annotations
 
 import asyncio
 
+from pydantic import BaseModel
 from typing_extensions import Never, assert_never, assert_type
 
 from ostrel import (
     Err, Nothing, Ok, Option, Result, Some, UnwrapError, catch, catching, collect, collect_options, from_optional,
     is_err, is_nothing, is_ok, is_some, partition, propagate, somes, unwrap_or_raise,
 )
+from ostrel import pydantic as fields
 
 
 def positive(v: int) -> Result[int, str]:
@@ -47,13 +49,11 @@ def describe(r: Result[int, str], o: Option[str]) -> str:
             assert_type(e, str)
         case _:
             assert_never(r)
-    match o:
+    match o:  # exhaustive: no return is missing
         case Some(s):
             return s
         case Nothing():
             return "-"
-        case _:
-            assert_never(o)
 
 
 def results(r: Result[int, str]) -> None:
@@ -132,3 +132,14 @@ def helpers(rs: list[Result[int, str]], os: list[Option[int]], r: Result[int, OS
         print(exc.container)
     # Two classes: mypy joins them to Exception, pyright keeps KeyError | ValueError.
     return [setting("port", default=1), catch(lambda: 1, KeyError, ValueError, on_error=lambda e: e)]
+
+
+class Job(BaseModel):  # the pydantic field types narrow like any other
+    retries: fields.Option[int]
+    outcome: fields.Result[float, str] = Ok(0.0)
+
+
+job = Job(retries=Some(3), outcome=Err("timeout").note("second try"))
+assert_type(job.outcome.error if is_err(job.outcome) else None, str | None)
+assert_type(Job.model_validate_json(job.model_dump_json()).retries.map(lambda v: assert_type(v, int)), Option[int])
+assert_type(Job.model_validate({"retries": None}).outcome, Result[float, str])
