@@ -8,6 +8,8 @@ namespace ostrel {
 
 namespace detail {
 OnceCell g_empty_tuple;
+FieldsOf<ValueFields> g_value_fields;
+FieldsOf<ErrFields> g_err_fields;
 }  // namespace detail
 
 namespace {
@@ -104,7 +106,7 @@ FreeLists* lists_to_keep() noexcept {
 
 // tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet tracked,
 // its fields null until the construction path stores them.
-template <Cls C, class Storage>
+template <Cls C, class Fields, FieldsOf<Fields>& Placed>
 PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
   FreeLists* kept = lists();
@@ -117,8 +119,7 @@ PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
     self = reinterpret_cast<PyObject*>(_PyObject_GC_New(type));
     if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
   }
-  auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
-  for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
+  *Placed.in(self) = Fields{};
   return self;
 }
 
@@ -165,7 +166,7 @@ void release_payload(PyObject* v) noexcept {
     PyObject_GC_UnTrack(v);
     PyObject* next = nullptr;
     if (is_a(v, Cls::Err)) {
-      ErrObject* e = as_err(v);
+      ErrFields* e = as_err(v);
       next = e->error;
       PyObject* notes = e->notes;
       PyObject* trace = e->trace;
@@ -190,7 +191,7 @@ void dealloc_value(PyObject* self) noexcept {
 
 void dealloc_err(PyObject* self) noexcept {
   PyObject_GC_UnTrack(self);
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   PyObject* error = e->error;
   PyObject* notes = e->notes;
   PyObject* trace = e->trace;
@@ -210,7 +211,7 @@ int traverse_value(PyObject* self, visitproc visit, void* arg) noexcept {
 
 int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
   Py_VISIT(Py_TYPE(self));
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   Py_VISIT(e->error);
   Py_VISIT(e->notes);
   Py_VISIT(e->trace);
@@ -220,19 +221,27 @@ int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
 }  // namespace
 
 Allocation allocation(Cls cls, Layout layout) noexcept {
+  using detail::g_err_fields, detail::g_value_fields;
   switch (layout) {
     case Layout::Value:
-      return {static_cast<int>(sizeof(ValueObject)), Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value,
-              cls == Cls::Ok ? alloc_variant<Cls::Ok, ValueObject> : alloc_variant<Cls::Some, ValueObject>};
+      return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value,
+              cls == Cls::Ok ? alloc_variant<Cls::Ok, ValueFields, g_value_fields>
+                             : alloc_variant<Cls::Some, ValueFields, g_value_fields>};
     case Layout::Err:
-      return {static_cast<int>(sizeof(ErrObject)), Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
-              alloc_variant<Cls::Err, ErrObject>};
+      return {g_err_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
+              alloc_variant<Cls::Err, ErrFields, g_err_fields>};
     case Layout::Singleton:
-      return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, alloc_nothing};
+      return {kNoFieldsBasicsize, 0, dealloc_empty, nullptr, alloc_nothing};
     case Layout::Empty:
       break;
   }
-  return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, nullptr};
+  return {kNoFieldsBasicsize, 0, dealloc_empty, nullptr, nullptr};
+}
+
+Outcome place_fields(PyTypeObject* type, Layout layout) noexcept {
+  if (layout == Layout::Value) return detail::g_value_fields.settle(type);
+  if (layout == Layout::Err) return detail::g_err_fields.settle(type);
+  return Outcome::ok();
 }
 
 namespace detail {
