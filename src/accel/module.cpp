@@ -44,6 +44,7 @@ PyMethodDef g_methods[] = {
 };
 
 Outcome exec_module(PyObject* module) noexcept {
+  load_constants();
   Outcome loaded = load_variants();
   if (!loaded.is_value()) return loaded;
   Outcome added = add_unwrap_error_base(module);

@@ -67,6 +67,7 @@ Outcome claim_interpreter() {
 }
 
 Outcome exec_module(PyObject* module) {
+  load_constants();
   Outcome claimed = claim_interpreter();
   if (!claimed.is_value()) return claimed;
   Ref version = Ref::steal(PyUnicode_FromString(OSTREL_VERSION));

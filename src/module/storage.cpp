@@ -139,10 +139,17 @@ void free_instance(PyObject* self) noexcept {
 
 // The same for Some, Ok and Err, which are final classes with the GC flag:
 // an untracked instance whose fields are released goes to its class's free
-// list, or, when that is full, to PyObject_GC_Del (their tp_free).
-void free_variant(PyObject* self) noexcept {
-  PyTypeObject* type = Py_TYPE(self);
-  const Cls cls = is_class(type, Cls::Ok) ? Cls::Ok : is_class(type, Cls::Err) ? Cls::Err : Cls::Some;
+// list, or, when that is full, to PyObject_GC_Del (their tp_free). `known` is
+// the instance's class where the caller knows it, which spares reading the
+// header where that is a call (its class is then the complete class itself).
+void free_variant(PyObject* self, Cls known = Cls::count_) noexcept {
+  const bool given = kHeaderIsACall && known != Cls::count_;
+  PyTypeObject* type = given ? detail::g_complete[static_cast<std::size_t>(known)].load(std::memory_order_relaxed)
+                             : Py_TYPE(self);
+  const Cls cls = given                      ? known
+                  : is_class(type, Cls::Ok)  ? Cls::Ok
+                  : is_class(type, Cls::Err) ? Cls::Err
+                                             : Cls::Some;
   FreeLists* kept = lists_to_keep();
   FreeList* free = kept != nullptr ? &kept->of[static_cast<std::size_t>(cls)] : nullptr;
   if (OSTREL_LIKELY(free != nullptr && free->n < kFreeListSize)) {
@@ -160,7 +167,7 @@ bool is_variant(PyObject* o) noexcept { return is_a(o, Cls::Some) || is_a(o, Cls
 // letting its deallocator recurse: a chain of a million nested values is
 // released in constant stack depth.
 void release_payload(PyObject* v) noexcept {
-  while (is_variant(v) && sole_reference(v)) {
+  while (kCanTellSoleReference && is_variant(v) && sole_reference(v)) {
     // Untrack first: once nothing can reach `v`, its other fields may run
     // arbitrary code as they are released.
     PyObject_GC_UnTrack(v);
@@ -182,10 +189,11 @@ void release_payload(PyObject* v) noexcept {
   Py_DECREF(v);
 }
 
+template <Cls C>
 void dealloc_value(PyObject* self) noexcept {
   PyObject_GC_UnTrack(self);
   PyObject* value = value_of(self);
-  free_variant(self);
+  free_variant(self, C);
   release_payload(value);
 }
 
@@ -195,7 +203,7 @@ void dealloc_err(PyObject* self) noexcept {
   PyObject* error = e->error;
   PyObject* notes = e->notes;
   PyObject* trace = e->trace;
-  free_variant(self);
+  free_variant(self, Cls::Err);
   release_payload(error);
   Py_DECREF(notes);
   Py_DECREF(trace);
@@ -224,9 +232,12 @@ Allocation allocation(Cls cls, Layout layout) noexcept {
   using detail::g_err_fields, detail::g_value_fields;
   switch (layout) {
     case Layout::Value:
-      return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value,
-              cls == Cls::Ok ? alloc_variant<Cls::Ok, ValueFields, g_value_fields>
-                             : alloc_variant<Cls::Some, ValueFields, g_value_fields>};
+      if (cls == Cls::Ok) {
+        return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value<Cls::Ok>, traverse_value,
+                alloc_variant<Cls::Ok, ValueFields, g_value_fields>};
+      }
+      return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value<Cls::Some>, traverse_value,
+              alloc_variant<Cls::Some, ValueFields, g_value_fields>};
     case Layout::Err:
       return {g_err_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
               alloc_variant<Cls::Err, ErrFields, g_err_fields>};

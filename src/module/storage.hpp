@@ -64,6 +64,7 @@ Outcome empty_tuple() noexcept;
 // when the collector tracks it (CPython untracks a tuple once it holds only
 // atomic objects); any other object of a GC-aware type can.
 inline bool may_close_cycle(PyObject* o) noexcept {
+  if (kHeaderIsACall && o == detail::g_empty_tuple.peek()) return false;
   PyTypeObject* t = Py_TYPE(o);
   if (t == &PyLong_Type || t == &PyUnicode_Type || o == detail::g_empty_tuple.peek()) return false;
   return detail::may_close_cycle_slow(o);

@@ -126,6 +126,7 @@ inline void keep_forever(PyObject* o) noexcept {
 // the count, which is not enough without the GIL), so it never takes a value
 // apart: it drops the reference, and the interpreter (3.14 and later) bounds
 // the depth of nested deallocations of collectable objects itself.
+inline constexpr bool kCanTellSoleReference = OSTREL_ABI3T == 0;
 inline bool sole_reference([[maybe_unused]] PyObject* o) noexcept {
 #if OSTREL_ABI3T
   return false;
