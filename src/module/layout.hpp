@@ -26,18 +26,19 @@ namespace ostrel {
 inline constexpr int kNoFieldsBasicsize = 0;
 
 // Where instances of `type` hold its type data (a scalar outcome), which must
-// have room for `size` bytes: measured on a blank instance made and released
-// here as a deallocator releases one (untracked, freed by the class's
-// tp_free, its reference to its heap type dropped).
+// have room for `size` bytes: measured on a blank instance, never tracked by
+// the collector and never seen by anything else, then released as a
+// deallocator releases one (freed by the class's tp_free, its reference to
+// its heap type dropped).
 inline Outcome type_data_offset(PyTypeObject* type, std::size_t size) noexcept {
   const Py_ssize_t room = PyType_GetTypeDataSize(type);
   if (room < 0) return Outcome::capture();
   if (static_cast<std::size_t>(room) < size) return Outcome::internal("a class has less room than its fields need");
-  PyObject* blank = PyType_GenericAlloc(type, 0);
+  const bool collectable = (PyType_GetFlags(type) & Py_TPFLAGS_HAVE_GC) != 0;
+  PyObject* blank = collectable ? _PyObject_GC_New(type) : _PyObject_New(type);
   if (blank == nullptr) return Outcome::capture();
   const char* data = static_cast<char*>(PyObject_GetTypeData(blank, type));
   const Py_ssize_t offset = data - reinterpret_cast<char*>(blank);
-  if ((PyType_GetFlags(type) & Py_TPFLAGS_HAVE_GC) != 0) PyObject_GC_UnTrack(blank);
   reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(blank);
   Py_DECREF(type);
   return data != nullptr ? Outcome::scalar(offset) : Outcome::capture();
