@@ -6,6 +6,9 @@ with the project's abi3 wheel (built once) and the `bench` extra's peers,
 builds the floor for that interpreter, runs the suite there in a subprocess
 and collects its figures; then it writes benchmarks/RESULTS.md with one table
 per interpreter, the machine, the interpreter builds and the command line.
+An entry PATH@abi3t measures the abi3t wheel on that interpreter (3.15 or
+later) instead, against the same floor build, so that one run can set it
+beside the abi3 wheel on the same interpreter.
 
 Every figure is a ratio to a baseline timed in the same run, interleaved with
 it, so that a shared, noisy machine moves both alike; each cell keeps the
@@ -64,7 +67,9 @@ def floor_path():
     src = HERE / "floor" / "floor.c"
     suffix = next((s for s in importlib.machinery.EXTENSION_SUFFIXES if s.endswith(".abi3.so")),
                   sysconfig.get_config_var("EXT_SUFFIX"))
-    key = hashlib.sha256(src.read_bytes() + sys.version.encode() + sys.executable.encode())
+    # Keyed by the interpreter, not the venv: every wheel measured on it shares one build.
+    base = getattr(sys, "_base_executable", None) or sys.executable
+    key = hashlib.sha256(src.read_bytes() + sys.version.encode() + str(Path(base).resolve()).encode())
     return cache_dir() / "floor" / key.hexdigest()[:16] / f"ostrel_floor{suffix}"
 
 
@@ -286,14 +291,27 @@ def build_info():
     args = sysconfig.get_config_var("CONFIG_ARGS") or ""
     opt = [name for flag, name in (("--enable-optimizations", "PGO"), ("--with-lto", "LTO"))
            if flag in args]
-    # The label tells builds of one version apart: 3.14.7t is free-threaded, "Debian" a distribution's.
+    # The label tells builds of one version apart: 3.14.7t is free-threaded, "Debian" a
+    # distribution's; "abi3t" marks the abi3t wheel, measured beside the abi3 one.
     label = platform.python_version() + ("t" if free_threaded() else "")
     label += " Debian" if sys.base_prefix == "/usr" else ""
-    return {"version": platform.python_version(), "label": label,
+    wheel = ostrel_wheel()
+    return {"version": platform.python_version(), "label": label + (" abi3t" if wheel == "abi3t" else ""),
+            "interpreter": label, "free_threaded": free_threaded(), "wheel": wheel,
             "implementation": platform.python_implementation(),
             "build": " ".join(platform.python_build()), "compiler": platform.python_compiler(),
             "cflags": sysconfig.get_config_var("CFLAGS"), "optimizations": "+".join(opt) or "none",
             "executable": sys.executable}
+
+
+def ostrel_wheel():
+    """Which build of ostrel this interpreter imports: abi3, abi3t or its own (cp3XXt)."""
+    try:
+        import ostrel_core
+    except ImportError:
+        return None
+    name = Path(ostrel_core.__file__).name
+    return "abi3t" if ".abi3t." in name else "abi3" if ".abi3." in name else "version-specific"
 
 
 def libraries():
@@ -507,24 +525,48 @@ def threads_table(found):
     return threads.table(found)
 
 
-def free_threaded_cost(results):
-    """Each row's ratio to the floor on the free-threaded build over the same ratio on the
-    default build of the same version, where the run measured both."""
+# The pairs measured in one run whose ratios are set against each other: a free-threaded build
+# against the default build of the same version, and the abi3t wheel against the abi3 wheel on
+# the same interpreter; each with the target for the quotient of their ratios.
+PAIRS = (("free-threaded", 1.10), ("abi3t", 1.05))
+
+
+def pair_of(res, by_label):
+    """(the result res is measured against, what the pair is, its target), or None."""
+    b = res["machine"]["build"]
+    if b.get("wheel") == "abi3t":
+        base, kind = by_label.get(b["interpreter"]), "abi3t"
+    elif b.get("free_threaded"):
+        base, kind = by_label.get(b["interpreter"][:-1]), "free-threaded"
+    else:
+        return None
+    return (base, kind, dict(PAIRS)[kind]) if base is not None else None
+
+
+def paired_cost(results):
+    """Each row's ratio to the floor in one result over the same ratio in its pair's, where the
+    run measured both: 3.14t against 3.14, the abi3t wheel against the abi3 wheel."""
     by_label = {r["machine"]["build"]["label"]: r for r in results}
     out = []
-    for label, ft in by_label.items():
-        base = by_label.get(label[:-1]) if label.endswith("t") else None
-        if base is None:
+    for res in results:
+        found = pair_of(res, by_label)
+        if found is None:
             continue
+        base, kind, limit = found
+        label, other = res["machine"]["build"]["label"], base["machine"]["build"]["label"]
         plain = {r["key"]: r for r in base["rows"]}
-        ratios = [(r, r["overhead"] / plain[r["key"]]["overhead"]) for r in ft["rows"] if r["key"] in plain]
+        ratios = [(r, r["overhead"] / plain[r["key"]]["overhead"]) for r in res["rows"] if r["key"] in plain]
+        if not ratios:
+            continue
         worst = max(ratios, key=lambda x: x[1])
-        out += [f"### {label} against {label[:-1]}, one thread", "",
-                f"Each row's ostrel ÷ floor on {label} over the same ratio on {label[:-1]} "
-                f"(target: at most 1.10x): {min(x for _, x in ratios):.2f}-{worst[1]:.2f}x, the highest "
-                f"on {worst[0]['op']}; {sum(x > 1.10 for _, x in ratios)} of {len(ratios)} rows above 1.10x.", "",
-                "| Operation | " + label + " ÷ " + label[:-1] + " |", "|---|---|"]
-        out += [f"| {_op(r)} | {x:.2f}x{' ✗' if x > 1.10 else ''} |" for r, x in ratios]
+        title = f"### {label} against {other}" + (", one thread" if kind == "free-threaded" else "")
+        out += [title, "",
+                f"Each row's ostrel ÷ floor on {label} over the same ratio on {other} "
+                f"(target: at most {limit:.2f}x): {min(x for _, x in ratios):.2f}-{worst[1]:.2f}x, the highest "
+                f"on {worst[0]['op']}; {sum(x > limit for _, x in ratios)} of {len(ratios)} rows above {limit:.2f}x.",
+                "", f"| Operation | {label} | {other} | {label} ÷ {other} |", "|---|---|---|---|"]
+        out += [f"| {_op(r)} | {r['overhead']:.2f}x | {plain[r['key']]['overhead']:.2f}x | "
+                f"{x:.2f}x{' ✗' if x > limit else ''} |" for r, x in ratios]
         out.append("")
     return out
 
@@ -532,7 +574,7 @@ def free_threaded_cost(results):
 def summary(results):
     """ostrel ÷ baseline, and the best peer ÷ ostrel, side by side for every interpreter."""
     vers = [r["machine"]["build"]["label"] for r in results]
-    short = [".".join(v.split(".")[:2]) for v in vers]
+    short = [re.sub(r"^(\d+\.\d+)\.\d+", r"\1", v) for v in vers]  # 3.15.2 Debian abi3t: 3.15 Debian abi3t
     rows, seen = {}, []
     for res in results:
         for r in res["rows"]:
@@ -579,7 +621,7 @@ def render(results, meta):
            "### Summary: ostrel ÷ baseline, and the fastest peer's time ÷ ostrel's", ""]
     out += summary(results)
     out.append("")
-    out += free_threaded_cost(results)
+    out += paired_cost(results)
     for res in results:
         out += interpreter_table(res) + [""]
     out.append(END)
@@ -615,7 +657,8 @@ def pyenv_interpreters():
 def default_interpreters():
     """pyenv's 3.10-3.13, then 3.14 and 3.14t built from the release source by
     scripts/cpython.sh (made now if they are not yet), then Debian's 3.14 and 3.15 in the sid
-    root of scripts/debian-root.sh when it has been made (its entries read "sid:python3.15")."""
+    root of scripts/debian-root.sh when it has been made (its entries read "sid:python3.15"), and
+    the abi3t wheel on that 3.15 ("sid:python3.15@abi3t")."""
     found = [str(p) for p in pyenv_interpreters()]
     for flavour in ("default", "ft"):
         made = subprocess.run(["bash", str(ROOT / "scripts" / "cpython.sh"), flavour], capture_output=True, text=True)
@@ -625,18 +668,19 @@ def default_interpreters():
             print(f"no CPython 3.14 {flavour} build: {made.stderr.strip()[-300:]}", file=sys.stderr)
     sid = Path(os.environ.get("OSTREL_CACHE", Path.home() / ".cache" / "ostrel")) / "roots" / "sid" / ".complete"
     if sid.exists():
-        found += ["sid:python3.14", "sid:python3.15"]
+        found += ["sid:python3.14", "sid:python3.15", "sid:python3.15@abi3t"]
     return found
 
 
 def run_in_sid(entry, quick, only):
     """Measure an interpreter of the Debian sid root: run this script there, on that one
     interpreter, and read back its figures."""
-    exe = entry.split(":", 1)[1]
+    exe, _, wheel = entry.split(":", 1)[1].partition("@")
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "figures.json"
         cmd = ["bash", str(ROOT / "scripts" / "debian-root.sh"), "run", "sid", "--bind", f"{ROOT}:{ROOT}",
-               "--bind", f"{tmp}:{tmp}", "--", exe, str(Path(__file__).resolve()), "--python", f"/usr/bin/{exe}",
+               "--bind", f"{tmp}:{tmp}", "--", exe, str(Path(__file__).resolve()), "--python",
+               f"/usr/bin/{exe}" + (f"@{wheel}" if wheel else ""),
                "--no-write", "--json", str(out)]
         cmd += ["--quick"] if quick else []
         cmd += ["--only", ",".join(only)] if only else []
@@ -662,19 +706,34 @@ def is_free_threaded(python):
     return out == "1"
 
 
-def build_wheel(log, python=None):
+def build_wheel(log, python=None, abi3t=False):
     """The project's wheel, built once per source state: the abi3 wheel, by the running
-    interpreter; for a free-threaded interpreter its own wheel, built by it."""
-    ft = python is not None and is_free_threaded(python)
-    out = cache_dir() / "wheels" / (source_hash() + ("-ft" if ft else ""))
+    interpreter; for a free-threaded interpreter its own wheel, built by it; with abi3t, the
+    abi3t wheel, built by the given interpreter (3.15 or later, whose headers it needs)."""
+    ft = python is not None and is_free_threaded(python) and not abi3t
+    out = cache_dir() / "wheels" / (source_hash() + ("-ft" if ft else "-abi3t" if abi3t else ""))
     wheels = sorted(out.glob("ostrel-*.whl"))
     if wheels:
         return wheels[0]
     out.mkdir(parents=True, exist_ok=True)
     print(f"building the wheel into {out} ...", flush=True)
-    subprocess.run([str(python) if ft else sys.executable, "-m", "pip", "wheel", "--no-deps", "-q",
-                    "-w", str(out), str(ROOT)], check=True, stdout=log, stderr=subprocess.STDOUT)
+    # py-api cp315 gives the abi3t build a build directory of its own (build/cp315-abi3-...).
+    extra = ["-Ccmake.define.OSTREL_ABI3T=ON", "-Cwheel.py-api=cp315"] if abi3t else []
+    builder = with_pip(python if ft or abi3t else sys.executable, log)
+    subprocess.run([str(builder), "-m", "pip", "wheel", "--no-deps", "-q", "-w", str(out), *extra, str(ROOT)],
+                   check=True, stdout=log, stderr=subprocess.STDOUT)
     return sorted(out.glob("ostrel-*.whl"))[0]
+
+
+def with_pip(python, log):
+    """An interpreter that runs pip: `python` itself, or a venv made from it once (Debian's
+    python3.X comes without pip)."""
+    if subprocess.run([str(python), "-m", "pip", "--version"], capture_output=True).returncode == 0:
+        return python
+    venv = cache_dir() / "pip" / hashlib.sha256(str(Path(python).resolve()).encode()).hexdigest()[:8]
+    if not (venv / "bin" / "python").exists():
+        subprocess.run([str(python), "-m", "venv", str(venv)], check=True, stdout=log, stderr=subprocess.STDOUT)
+    return venv / "bin" / "python"
 
 
 def bench_requirements():
@@ -684,12 +743,13 @@ def bench_requirements():
     return re.findall(r'"([^"]+)"', m.group(1)) if m else []
 
 
-def ensure_venv(python, wheel, log):
-    """A venv for this interpreter with the wheel and the peers; reused while they match."""
+def ensure_venv(python, wheel, log, variant=""):
+    """A venv for this interpreter (one per variant of the wheel) with the wheel and the
+    peers; reused while they match."""
     version = subprocess.run([str(python), "-c", "import platform; print(platform.python_version())"],
                              capture_output=True, text=True, check=True).stdout.strip()
     tag = hashlib.sha256(str(Path(python).resolve()).encode()).hexdigest()[:8]
-    venv = cache_dir() / "venvs" / f"{version}-{tag}"
+    venv = cache_dir() / "venvs" / (f"{version}-{tag}" + (f"-{variant}" if variant else ""))
     exe = venv / "bin" / "python"
     reqs = bench_requirements()
     stamp = venv / "ostrel-bench.json"
@@ -726,9 +786,10 @@ def run_worker(exe, quick, only, env=None):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--python", metavar="PATH", action="append",
-                    help="an interpreter to measure, or sid:python3.15 for one of the Debian sid root "
-                         "(repeatable; default: pyenv's 3.10-3.13, 3.14 and 3.14t from the release "
-                         "source, and the sid root's 3.14 and 3.15 when it exists)")
+                    help="an interpreter to measure, or sid:python3.15 for one of the Debian sid root; "
+                         "PATH@abi3t measures the abi3t wheel there (repeatable; default: pyenv's "
+                         "3.10-3.13, 3.14 and 3.14t from the release source, and the sid root's 3.14 "
+                         "and 3.15, the latter with both wheels, when it exists)")
     ap.add_argument("--quick", action="store_true", help="shorter loops, fewer repeats")
     ap.add_argument("--only", metavar="KEYS",
                     help="comma-separated operation keys (also: transfer, memory); "
@@ -760,9 +821,12 @@ def main():
                 if python.startswith("sid:"):
                     results += run_in_sid(python, opts.quick, only)
                     continue
-                exe = Path(python)
+                path, _, variant = python.partition("@")
+                if variant not in ("", "abi3t"):
+                    sys.exit(f"{python}: the only wheel that can be named is abi3t")
+                exe = Path(path)
                 if not opts.inplace:
-                    exe, notes = ensure_venv(exe, build_wheel(log, exe), log)
+                    exe, notes = ensure_venv(exe, build_wheel(log, exe, abi3t=variant == "abi3t"), log, variant)
                 res = run_worker(exe, opts.quick, only)
             except subprocess.CalledProcessError as exc:
                 print(f"{python}: failed ({exc}); see {log_path}", file=sys.stderr, flush=True)

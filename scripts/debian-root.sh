@@ -3,7 +3,7 @@
 # machine with debootstrap and kept under ${OSTREL_CACHE:-~/.cache/ostrel}/roots/; nothing is
 # installed on the host itself but debootstrap (and qemu-user-static for a foreign arch).
 #
-#   bash scripts/debian-root.sh make sid      # Debian sid, amd64: python3.14 and python3.15
+#   bash scripts/debian-root.sh make sid      # Debian sid, amd64: python3.14 and python3.15 (and g++)
 #   bash scripts/debian-root.sh make arm64    # Debian 12, arm64 under qemu-user: python3
 #   bash scripts/debian-root.sh make arm64-dev  # the same plus g++ and python3-dev
 #   bash scripts/debian-root.sh run NAME [--bind HOST:INSIDE]... -- COMMAND...
@@ -20,7 +20,8 @@ cache=${OSTREL_CACHE:-$HOME/.cache/ostrel}/roots
 
 spec() {  # name -> suite arch packages
   case "$1" in
-    sid) echo "sid amd64 python3.14 python3.14-venv python3.14-dev python3.15 python3.15-venv python3.15-dev g++ ca-certificates" ;;
+    # libpython3.15-testsuite: its test_stable_abi_ctypes.py lists the stable ABI (scripts/stable_abi.py).
+    sid) echo "sid amd64 python3.14 python3.14-venv python3.14-dev python3.15 python3.15-venv python3.15-dev libpython3.15-testsuite g++ ca-certificates" ;;
     arm64) echo "bookworm arm64 python3 python3-venv ca-certificates" ;;
     arm64-dev) echo "$(spec arm64) g++ python3-dev" ;;
     *) echo "debian-root.sh: unknown root '$1' (sid, arm64 or arm64-dev)" >&2; exit 2 ;;

@@ -44,6 +44,7 @@ PyMethodDef g_methods[] = {
 };
 
 Outcome exec_module(PyObject* module) noexcept {
+  load_constants();
   Outcome loaded = load_variants();
   if (!loaded.is_value()) return loaded;
   Outcome added = add_unwrap_error_base(module);
@@ -56,6 +57,23 @@ int exec_slot(PyObject* module) noexcept {
   return done ? 0 : -1;
 }
 
+// The definition, as in ostrel_core's module entry: a PyModuleDef, or in the
+// abi3t build the same as slots for the export hook of PEP 793.
+constexpr const char kModuleDoc[] = "Native loops over many results or options; use them through ostrel.";
+
+#if OSTREL_ABI3T
+PyABIInfo_VAR(g_abi);
+
+PySlot g_export[] = {
+    PySlot_PTR_STATIC(Py_mod_abi, &g_abi),
+    PySlot_PTR_STATIC(Py_mod_name, "ostrel._accel"),
+    PySlot_PTR_STATIC(Py_mod_doc, kModuleDoc),
+    PySlot_PTR_STATIC(Py_mod_methods, g_methods),
+    PySlot_PTR(Py_mod_exec, exec_slot),
+    PySlot_PTR(Py_mod_gil, Py_MOD_GIL_NOT_USED),
+    PySlot_END,
+};
+#else
 PyModuleDef_Slot g_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
     OSTREL_NO_GIL_SLOT{0, nullptr},
@@ -64,7 +82,7 @@ PyModuleDef_Slot g_slots[] = {
 PyModuleDef g_definition = {
     PyModuleDef_HEAD_INIT,
     "ostrel._accel",
-    "Native loops over many results or options; use them through ostrel.",
+    kModuleDoc,
     0,
     g_methods,
     g_slots,
@@ -72,9 +90,14 @@ PyModuleDef g_definition = {
     nullptr,
     nullptr,
 };
+#endif
 
 }  // namespace
 
 }  // namespace ostrel::accel
 
+#if OSTREL_ABI3T
+PyMODEXPORT_FUNC PyModExport__accel(void) { return ostrel::accel::g_export; }
+#else
 PyMODINIT_FUNC PyInit__accel(void) { return PyModuleDef_Init(&ostrel::accel::g_definition); }
+#endif

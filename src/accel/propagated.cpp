@@ -14,6 +14,7 @@
 
 #include "accel/variants.hpp"
 #include "module/entry.hpp"
+#include "module/layout.hpp"
 #include "module/once.hpp"
 
 #include <structmember.h>
@@ -25,7 +26,6 @@ namespace ostrel::accel {
 namespace {
 
 struct Propagated {
-  PyObject_HEAD
   PyObject* fn;      // the decorated callable; null once cleared by the collector
   PyObject* site;    // str: the trace site
   PyObject* caught;  // the class of the unwrap failure (ostrel.UnwrapError)
@@ -34,7 +34,9 @@ struct Propagated {
   PyObject* weakrefs;
 };
 
-Propagated* as_propagated(PyObject* self) noexcept { return reinterpret_cast<Propagated*>(self); }
+FieldsOf<Propagated> g_fields;
+
+Propagated* as_propagated(PyObject* self) noexcept { return g_fields.in(self); }
 
 constexpr const char kDoc[] =
     "Propagated(fn, site, caught, early, /)\n--\n\n"
@@ -216,9 +218,13 @@ PyMethodDef g_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+// The offsets are relative to the fields in the abi3t build (kMemberFlags says so).
+using Placed = FieldsOf<Propagated>;
 PyMemberDef g_members[] = {
-    {"__dictoffset__", T_PYSSIZET, offsetof(Propagated, dict), READONLY, nullptr},
-    {"__weaklistoffset__", T_PYSSIZET, offsetof(Propagated, weakrefs), READONLY, nullptr},
+    {"__dictoffset__", T_PYSSIZET, Placed::member(offsetof(Propagated, dict)), READONLY | Placed::kMemberFlags,
+     nullptr},
+    {"__weaklistoffset__", T_PYSSIZET, Placed::member(offsetof(Propagated, weakrefs)),
+     READONLY | Placed::kMemberFlags, nullptr},
     {nullptr, 0, 0, 0, nullptr},
 };
 
@@ -247,7 +253,7 @@ PyType_Slot g_slots[] = {
 // wrapper with obj as the first argument, with no bound method made.
 PyType_Spec g_spec = {
     "ostrel._accel.Propagated",
-    static_cast<int>(sizeof(Propagated)),
+    Placed::kBasicsize,
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_METHOD_DESCRIPTOR,
     g_slots,
@@ -258,6 +264,8 @@ PyType_Spec g_spec = {
 Outcome add_propagated(PyObject* module) noexcept {
   Ref type = Ref::steal(PyType_FromSpec(&g_spec));
   if (!type) return Outcome::capture();
+  Outcome placed = g_fields.settle(reinterpret_cast<PyTypeObject*>(type.get()));
+  if (!placed.is_value()) return placed;
   if (PyModule_AddObject(module, "Propagated", type.get()) < 0) return Outcome::capture();
   (void)type.release();  // PyModule_AddObject took it
   return Outcome::same(Py_None);

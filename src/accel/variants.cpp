@@ -23,32 +23,52 @@ PyObject* class_of(PyObject* module, const char* name) noexcept {
   return cls;
 }
 
-// Whether an instance of `cls` built from a probe object holds that very
-// object in the slot after its header, followed by `more` further slots.
-bool payload_is_first_slot(PyObject* cls, size_t more) noexcept {
+// Where instances of `cls` hold their first field, if an instance built from
+// a probe object holds that very object there, with room for `more` further
+// fields; else 0. The fields follow the object header, or in the abi3t build
+// sit where the class's type data does.
+Py_ssize_t payload_offset(PyObject* cls, size_t more) noexcept {
+#if OSTREL_ABI3T
+  const Py_ssize_t room = PyType_GetTypeDataSize(reinterpret_cast<PyTypeObject*>(cls));
+  if (room < 0) {
+    drop_pending();
+    return 0;
+  }
+  if (static_cast<size_t>(room) < (1 + more) * sizeof(PyObject*)) return 0;
+#else
   Ref size = Ref::steal(PyObject_GetAttrString(cls, "__basicsize__"));
   if (!size) {
     drop_pending();
-    return false;
+    return 0;
   }
   const Py_ssize_t basic = PyLong_AsSsize_t(size.get());
   if (basic == -1 && PyErr_Occurred() != nullptr) {
     drop_pending();
-    return false;
+    return 0;
   }
-  if (basic != static_cast<Py_ssize_t>(sizeof(PyObject) + (1 + more) * sizeof(PyObject*))) return false;
+  if (basic != static_cast<Py_ssize_t>(sizeof(PyObject) + (1 + more) * sizeof(PyObject*))) return 0;
+#endif
   Ref probe = Ref::steal(PyList_New(0));
   if (!probe) {
     drop_pending();
-    return false;
+    return 0;
   }
   Ref instance = Ref::steal(PyObject_CallFunctionObjArgs(cls, probe.get(), nullptr));
   if (!instance) {
     drop_pending();
-    return false;
+    return 0;
   }
-  auto* slot = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(instance.get()) + sizeof(PyObject));
-  return *slot == probe.get();
+#if OSTREL_ABI3T
+  const char* data = static_cast<char*>(PyObject_GetTypeData(instance.get(), reinterpret_cast<PyTypeObject*>(cls)));
+  if (data == nullptr) {
+    drop_pending();
+    return 0;
+  }
+  const Py_ssize_t at = data - reinterpret_cast<char*>(instance.get());
+#else
+  const Py_ssize_t at = sizeof(PyObject);
+#endif
+  return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(instance.get()) + at) == probe.get() ? at : 0;
 }
 
 }  // namespace
@@ -75,8 +95,15 @@ Outcome load_variants() noexcept {
   if (!traced_name) return Outcome::capture();
   auto* made = static_cast<Variants*>(PyMem_Calloc(1, sizeof(Variants)));
   if (made == nullptr) return Outcome::from(PyErr_NoMemory());
-  made->direct = payload_is_first_slot(ok.get(), 0) && payload_is_first_slot(some.get(), 0);
-  made->direct_error = payload_is_first_slot(err.get(), 2);
+  const Py_ssize_t ok_at = payload_offset(ok.get(), 0);
+  const Py_ssize_t some_at = payload_offset(some.get(), 0);
+  const Py_ssize_t err_at = payload_offset(err.get(), 2);
+  made->direct = ok_at != 0 && some_at == ok_at;
+  made->direct_error = err_at != 0;
+#if OSTREL_ABI3T
+  made->value_at = ok_at;
+  made->error_at = err_at;
+#endif
   made->ok = ok.release();
   made->err = err.release();
   made->some = some.release();
@@ -97,11 +124,11 @@ Outcome load_variants() noexcept {
 
 namespace {
 
-// The object in the first slot after the header where the layout was checked
-// to hold it there (borrowed), else the attribute `name` (a new reference,
-// kept in `owner`).
-PyObject* held(PyObject* o, bool direct, PyObject* name, Ref& owner) noexcept {
-  if (OSTREL_LIKELY(direct)) return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(o) + sizeof(PyObject));
+// The object in the first field where the layout was checked to hold it
+// there (borrowed), else the attribute `name` (a new reference, kept in
+// `owner`).
+PyObject* held(PyObject* o, bool direct, Py_ssize_t at, PyObject* name, Ref& owner) noexcept {
+  if (OSTREL_LIKELY(direct)) return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(o) + at);
   owner = Ref::steal(PyObject_GetAttr(o, name));
   return owner.get();
 }
@@ -110,12 +137,12 @@ PyObject* held(PyObject* o, bool direct, PyObject* name, Ref& owner) noexcept {
 
 PyObject* payload(PyObject* single, Ref& owner) noexcept {
   const Variants& v = variants();
-  return held(single, v.direct, v.value_name, owner);
+  return held(single, v.direct, v.value_at, v.value_name, owner);
 }
 
 PyObject* error_of(PyObject* err, Ref& owner) noexcept {
   const Variants& v = variants();
-  return held(err, v.direct_error, v.error_name, owner);
+  return held(err, v.direct_error, v.error_at, v.error_name, owner);
 }
 
 Outcome wrong_item(const char* fn, Py_ssize_t index, PyObject* item, const char* expected) noexcept {

@@ -13,11 +13,20 @@ struct Variants {
   PyObject* err = nullptr;
   PyObject* some = nullptr;
   PyObject* nothing = nullptr;
-  // True when the payload of an Ok or Some sits in the first slot after the
-  // object header (checked on a probe instance at load).
+  // True when the payload of an Ok or Some sits in the first field of the
+  // instance (checked on a probe instance at load).
   bool direct = false;
-  // True when the error of an Err sits in that same first slot.
+  // True when the error of an Err sits in the first field of its instance.
   bool direct_error = false;
+  // Where those first fields are: after the object header, or in the abi3t
+  // build where the classes' type data is (measured on the probes).
+#if OSTREL_ABI3T
+  Py_ssize_t value_at = 0;
+  Py_ssize_t error_at = 0;
+#else
+  static constexpr Py_ssize_t value_at = sizeof(PyObject);
+  static constexpr Py_ssize_t error_at = sizeof(PyObject);
+#endif
   // The attribute names read where the layout is not the expected one.
   PyObject* value_name = nullptr;
   PyObject* error_name = nullptr;

@@ -1,4 +1,5 @@
-// The module entry: PyInit_ostrel_core and the one execution slot.
+// The module entry: PyInit_ostrel_core (PyModExport_ostrel_core in the abi3t
+// build) and the one execution slot.
 #include "module/entry.hpp"
 #include "module/threads.hpp"
 #include "module/names.hpp"
@@ -66,6 +67,7 @@ Outcome claim_interpreter() {
 }
 
 Outcome exec_module(PyObject* module) {
+  load_constants();
   Outcome claimed = claim_interpreter();
   if (!claimed.is_value()) return claimed;
   Ref version = Ref::steal(PyUnicode_FromString(OSTREL_VERSION));
@@ -90,6 +92,22 @@ int exec_slot(PyObject* module) noexcept {
   return -1;
 }
 
+// The module's definition. The builds that see the object header have a
+// PyModuleDef, made ready by PyInit_ostrel_core; the abi3t build, which does
+// not, exports the same definition as slots through its export hook (PEP 793),
+// with the ABI it was built for, and declares that it needs no GIL.
+#if OSTREL_ABI3T
+PyABIInfo_VAR(g_abi);
+
+PySlot g_export[] = {
+    PySlot_PTR_STATIC(Py_mod_abi, &g_abi),
+    PySlot_PTR_STATIC(Py_mod_name, "ostrel_core"),
+    PySlot_PTR_STATIC(Py_mod_doc, kModuleDoc),
+    PySlot_PTR(Py_mod_exec, exec_slot),
+    PySlot_PTR(Py_mod_gil, Py_MOD_GIL_NOT_USED),
+    PySlot_END,
+};
+#else
 PyModuleDef_Slot g_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_slot)},
     OSTREL_NO_GIL_SLOT{0, nullptr},
@@ -106,9 +124,14 @@ PyModuleDef g_definition = {
     nullptr,
     nullptr,
 };
+#endif
 
 }  // namespace
 
 }  // namespace ostrel
 
+#if OSTREL_ABI3T
+PyMODEXPORT_FUNC PyModExport_ostrel_core(void) { return ostrel::g_export; }
+#else
 PyMODINIT_FUNC PyInit_ostrel_core(void) { return PyModuleDef_Init(&ostrel::g_definition); }
+#endif

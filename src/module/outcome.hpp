@@ -55,8 +55,14 @@ class Outcome {
     return o;
   }
   static Outcome ok() noexcept { return scalar(0); }
-  static Outcome boolean(bool b) noexcept { return same(b ? Py_True : Py_False); }
-  static Outcome not_implemented() noexcept { return same(Py_NotImplemented); }
+  static Outcome boolean(bool b) noexcept { return constant(b ? Py_True : Py_False); }
+  static Outcome not_implemented() noexcept { return constant(Py_NotImplemented); }
+  // Success with None, False, True or NotImplemented, counted where the build
+  // counts them (kCountConstants).
+  static Outcome constant(PyObject* c) noexcept {
+    if constexpr (kCountConstants) Py_INCREF(c);
+    return Outcome(Kind::Value, c);
+  }
 
   // The result of a C API call that returns a new reference, or null with an
   // exception set.

@@ -8,6 +8,8 @@ namespace ostrel {
 
 namespace detail {
 OnceCell g_empty_tuple;
+FieldsOf<ValueFields> g_value_fields;
+FieldsOf<ErrFields> g_err_fields;
 }  // namespace detail
 
 namespace {
@@ -104,7 +106,7 @@ FreeLists* lists_to_keep() noexcept {
 
 // tp_alloc of Some, Ok and Err: a GC-aware instance that is not yet tracked,
 // its fields null until the construction path stores them.
-template <Cls C, class Storage>
+template <Cls C, class Fields, FieldsOf<Fields>& Placed>
 PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
   if (OSTREL_UNLIKELY(!permitted(type))) return nullptr;
   FreeLists* kept = lists();
@@ -117,8 +119,7 @@ PyObject* alloc_variant(PyTypeObject* type, Py_ssize_t /*nitems*/) noexcept {
     self = reinterpret_cast<PyObject*>(_PyObject_GC_New(type));
     if (OSTREL_UNLIKELY(self == nullptr)) return nullptr;
   }
-  auto* fields = reinterpret_cast<PyObject**>(reinterpret_cast<char*>(self) + sizeof(PyObject));
-  for (size_t i = 0; i < (sizeof(Storage) - sizeof(PyObject)) / sizeof(PyObject*); ++i) fields[i] = nullptr;
+  *Placed.in(self) = Fields{};
   return self;
 }
 
@@ -138,10 +139,17 @@ void free_instance(PyObject* self) noexcept {
 
 // The same for Some, Ok and Err, which are final classes with the GC flag:
 // an untracked instance whose fields are released goes to its class's free
-// list, or, when that is full, to PyObject_GC_Del (their tp_free).
-void free_variant(PyObject* self) noexcept {
-  PyTypeObject* type = Py_TYPE(self);
-  const Cls cls = is_class(type, Cls::Ok) ? Cls::Ok : is_class(type, Cls::Err) ? Cls::Err : Cls::Some;
+// list, or, when that is full, to PyObject_GC_Del (their tp_free). `known` is
+// the instance's class where the caller knows it, which spares reading the
+// header where that is a call (its class is then the complete class itself).
+void free_variant(PyObject* self, Cls known = Cls::count_) noexcept {
+  const bool given = kHeaderIsACall && known != Cls::count_;
+  PyTypeObject* type = given ? detail::g_complete[static_cast<std::size_t>(known)].load(std::memory_order_relaxed)
+                             : Py_TYPE(self);
+  const Cls cls = given                      ? known
+                  : is_class(type, Cls::Ok)  ? Cls::Ok
+                  : is_class(type, Cls::Err) ? Cls::Err
+                                             : Cls::Some;
   FreeLists* kept = lists_to_keep();
   FreeList* free = kept != nullptr ? &kept->of[static_cast<std::size_t>(cls)] : nullptr;
   if (OSTREL_LIKELY(free != nullptr && free->n < kFreeListSize)) {
@@ -159,13 +167,13 @@ bool is_variant(PyObject* o) noexcept { return is_a(o, Cls::Some) || is_a(o, Cls
 // letting its deallocator recurse: a chain of a million nested values is
 // released in constant stack depth.
 void release_payload(PyObject* v) noexcept {
-  while (is_variant(v) && sole_reference(v)) {
+  while (kCanTellSoleReference && is_variant(v) && sole_reference(v)) {
     // Untrack first: once nothing can reach `v`, its other fields may run
     // arbitrary code as they are released.
     PyObject_GC_UnTrack(v);
     PyObject* next = nullptr;
     if (is_a(v, Cls::Err)) {
-      ErrObject* e = as_err(v);
+      ErrFields* e = as_err(v);
       next = e->error;
       PyObject* notes = e->notes;
       PyObject* trace = e->trace;
@@ -181,20 +189,21 @@ void release_payload(PyObject* v) noexcept {
   Py_DECREF(v);
 }
 
+template <Cls C>
 void dealloc_value(PyObject* self) noexcept {
   PyObject_GC_UnTrack(self);
   PyObject* value = value_of(self);
-  free_variant(self);
+  free_variant(self, C);
   release_payload(value);
 }
 
 void dealloc_err(PyObject* self) noexcept {
   PyObject_GC_UnTrack(self);
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   PyObject* error = e->error;
   PyObject* notes = e->notes;
   PyObject* trace = e->trace;
-  free_variant(self);
+  free_variant(self, Cls::Err);
   release_payload(error);
   Py_DECREF(notes);
   Py_DECREF(trace);
@@ -210,7 +219,7 @@ int traverse_value(PyObject* self, visitproc visit, void* arg) noexcept {
 
 int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
   Py_VISIT(Py_TYPE(self));
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   Py_VISIT(e->error);
   Py_VISIT(e->notes);
   Py_VISIT(e->trace);
@@ -220,19 +229,30 @@ int traverse_err(PyObject* self, visitproc visit, void* arg) noexcept {
 }  // namespace
 
 Allocation allocation(Cls cls, Layout layout) noexcept {
+  using detail::g_err_fields, detail::g_value_fields;
   switch (layout) {
     case Layout::Value:
-      return {static_cast<int>(sizeof(ValueObject)), Py_TPFLAGS_HAVE_GC, dealloc_value, traverse_value,
-              cls == Cls::Ok ? alloc_variant<Cls::Ok, ValueObject> : alloc_variant<Cls::Some, ValueObject>};
+      if (cls == Cls::Ok) {
+        return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value<Cls::Ok>, traverse_value,
+                alloc_variant<Cls::Ok, ValueFields, g_value_fields>};
+      }
+      return {g_value_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_value<Cls::Some>, traverse_value,
+              alloc_variant<Cls::Some, ValueFields, g_value_fields>};
     case Layout::Err:
-      return {static_cast<int>(sizeof(ErrObject)), Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
-              alloc_variant<Cls::Err, ErrObject>};
+      return {g_err_fields.kBasicsize, Py_TPFLAGS_HAVE_GC, dealloc_err, traverse_err,
+              alloc_variant<Cls::Err, ErrFields, g_err_fields>};
     case Layout::Singleton:
-      return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, alloc_nothing};
+      return {kNoFieldsBasicsize, 0, dealloc_empty, nullptr, alloc_nothing};
     case Layout::Empty:
       break;
   }
-  return {static_cast<int>(sizeof(PyObject)), 0, dealloc_empty, nullptr, nullptr};
+  return {kNoFieldsBasicsize, 0, dealloc_empty, nullptr, nullptr};
+}
+
+Outcome place_fields(PyTypeObject* type, Layout layout) noexcept {
+  if (layout == Layout::Value) return detail::g_value_fields.settle(type);
+  if (layout == Layout::Err) return detail::g_err_fields.settle(type);
+  return Outcome::ok();
 }
 
 namespace detail {

@@ -12,26 +12,31 @@
 // small free list per class and reused by the allocator.
 #pragma once
 
+#include "module/layout.hpp"
 #include "module/once.hpp"
 #include "module/outcome.hpp"
 #include "module/types.hpp"
 
 namespace ostrel {
 
-struct ValueObject {  // Some, Ok
-  PyObject_HEAD
+// The fields of the layouts (module/layout.hpp places them).
+struct ValueFields {  // Some, Ok
   PyObject* value;
 };
 
-struct ErrObject {
-  PyObject_HEAD
+struct ErrFields {
   PyObject* error;
   PyObject* notes;  // always a tuple
   PyObject* trace;  // always a tuple
 };
 
-inline PyObject* value_of(PyObject* self) noexcept { return reinterpret_cast<ValueObject*>(self)->value; }
-inline ErrObject* as_err(PyObject* self) noexcept { return reinterpret_cast<ErrObject*>(self); }
+namespace detail {
+extern FieldsOf<ValueFields> g_value_fields;
+extern FieldsOf<ErrFields> g_err_fields;
+}  // namespace detail
+
+inline PyObject* value_of(PyObject* self) noexcept { return detail::g_value_fields.in(self)->value; }
+inline ErrFields* as_err(PyObject* self) noexcept { return detail::g_err_fields.in(self); }
 
 // What a layout decides about its classes.
 struct Allocation {
@@ -42,6 +47,8 @@ struct Allocation {
   allocfunc alloc;        // null to inherit object's
 };
 Allocation allocation(Cls cls, Layout layout) noexcept;
+// Once a class of `layout` is made, before it is used: where its fields sit.
+Outcome place_fields(PyTypeObject* type, Layout layout) noexcept;
 
 namespace detail {
 extern OnceCell g_empty_tuple;
@@ -57,6 +64,7 @@ Outcome empty_tuple() noexcept;
 // when the collector tracks it (CPython untracks a tuple once it holds only
 // atomic objects); any other object of a GC-aware type can.
 inline bool may_close_cycle(PyObject* o) noexcept {
+  if (kHeaderIsACall && o == detail::g_empty_tuple.peek()) return false;
   PyTypeObject* t = Py_TYPE(o);
   if (t == &PyLong_Type || t == &PyUnicode_Type || o == detail::g_empty_tuple.peek()) return false;
   return detail::may_close_cycle_slow(o);
@@ -71,7 +79,7 @@ inline Outcome new_value(Ref value) noexcept {
   Outcome made = detail::allocate(C);
   if (OSTREL_UNLIKELY(!made.is_value())) return made;
   PyObject* self = made.peek();
-  reinterpret_cast<ValueObject*>(self)->value = value.release();
+  detail::g_value_fields.in(self)->value = value.release();
   if (may_close_cycle(value_of(self))) PyObject_GC_Track(self);
   return made;
 }
@@ -81,7 +89,7 @@ inline Outcome new_ok(Ref value) noexcept { return new_value<Cls::Ok>(std::move(
 inline Outcome new_err(Ref error, Ref notes, Ref trace) noexcept {
   Outcome made = detail::allocate(Cls::Err);
   if (OSTREL_UNLIKELY(!made.is_value())) return made;
-  ErrObject* e = as_err(made.peek());
+  ErrFields* e = as_err(made.peek());
   e->error = error.release();
   e->notes = notes.release();
   e->trace = trace.release();

@@ -13,10 +13,15 @@
 //    them never write their reference counts.
 // With the GIL every primitive compiles to what the abi3 build always did:
 // the GIL serialises the module's code, a Lock is empty, and an atomic load
-// or store is a plain one on x86-64 and aarch64.
+// or store is a plain one on x86-64 and aarch64. The abi3t build runs with
+// and without the GIL and takes the free-threaded paths, by the means of the
+// limited API of 3.15: it has no PyMutex, and no way to make an object
+// immortal or to tell a reference that no other thread can reach.
 #pragma once
 
 #include "module/python.hpp"
+
+#include <sched.h>
 
 #include <atomic>
 
@@ -33,6 +38,7 @@
 // The module slot that declares a module safe to run without the GIL, for
 // the slot tables of both modules. The abi3 build has none: the 3.10 stable
 // ABI lacks the slot, and every interpreter that loads that build has a GIL.
+// (The abi3t build declares it in its export hook's slots.)
 #if OSTREL_FREE_THREADED
 #define OSTREL_NO_GIL_SLOT {Py_mod_gil, Py_MOD_GIL_NOT_USED},
 #else
@@ -46,13 +52,28 @@ inline constexpr bool kFreeThreaded = OSTREL_FREE_THREADED != 0;
 // A short critical section over plain data. In the free-threaded build a
 // PyMutex (which detaches the waiting thread, so it cannot deadlock with a
 // stop-the-world pause); with the GIL it does nothing. No Python code runs
-// while it is held.
+// while it is held. The abi3t build has no PyMutex: an atomic flag, taken
+// with acquire and given back with release, and a thread that finds it taken
+// waits detached from the interpreter, as a PyMutex's waiter does (which on
+// an interpreter with a GIL also lets the holder run).
 class Lock {
  public:
   constexpr Lock() noexcept = default;
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
-#if OSTREL_FREE_THREADED
+#if OSTREL_ABI3T
+  void lock() noexcept {
+    while (held_.exchange(true, std::memory_order_acquire)) {
+      PyThreadState* attached = PyEval_SaveThread();
+      while (held_.load(std::memory_order_relaxed)) sched_yield();
+      PyEval_RestoreThread(attached);
+    }
+  }
+  void unlock() noexcept { held_.store(false, std::memory_order_release); }
+
+ private:
+  std::atomic<bool> held_{false};
+#elif OSTREL_FREE_THREADED
   void lock() noexcept { PyMutex_Lock(&mutex_); }
   void unlock() noexcept { PyMutex_Unlock(&mutex_); }
 
@@ -84,9 +105,12 @@ class Locked {
 // and they are atomic: a thread that took a reference before them and drops
 // it after them finds the object immortal and leaves its count alone, so
 // the object may already be shared when it is kept. With the GIL it does
-// nothing: the module holds a reference forever.
+// nothing: the module holds a reference forever. Nor does it in the abi3t
+// build, whose limited API can neither see the header nor make an object
+// immortal: there the objects stay mortal, held by the module, and on a
+// free-threaded interpreter threads that share them count their references.
 inline void keep_forever(PyObject* o) noexcept {
-#if OSTREL_FREE_THREADED
+#if OSTREL_FREE_THREADED && !OSTREL_ABI3T
   std::atomic_ref<uintptr_t>(o->ob_tid).store(0, std::memory_order_relaxed);
   std::atomic_ref<uint32_t>(o->ob_ref_local).store(_Py_IMMORTAL_REFCNT_LOCAL, std::memory_order_relaxed);
   std::atomic_ref<Py_ssize_t>(o->ob_ref_shared).store(0, std::memory_order_relaxed);
@@ -98,9 +122,15 @@ inline void keep_forever(PyObject* o) noexcept {
 // Whether the caller's reference to `o` is its only one, so that `o` may be
 // taken apart in place. Free-threaded, that needs more than a count of one:
 // the reference must be this thread's own, with no shared ones that another
-// thread could add to.
-inline bool sole_reference(PyObject* o) noexcept {
-#if OSTREL_FREE_THREADED
+// thread could add to. The abi3t build cannot tell (the limited API has only
+// the count, which is not enough without the GIL), so it never takes a value
+// apart: it drops the reference, and the interpreter (3.14 and later) bounds
+// the depth of nested deallocations of collectable objects itself.
+inline constexpr bool kCanTellSoleReference = OSTREL_ABI3T == 0;
+inline bool sole_reference([[maybe_unused]] PyObject* o) noexcept {
+#if OSTREL_ABI3T
+  return false;
+#elif OSTREL_FREE_THREADED
   return PyUnstable_Object_IsUniquelyReferenced(o) != 0;
 #else
   return Py_REFCNT(o) == 1;

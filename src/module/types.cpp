@@ -75,7 +75,11 @@ Outcome create(const ClassDef& def) {
   // interpreters that keep pointing at it (3.10) are served too.
   const unsigned int flags = (def.subclassable ? Py_TPFLAGS_BASETYPE : 0U) | a.flags;
   PyType_Spec spec{def.qualified_name, a.basicsize, 0, flags, slots.data()};
-  return Outcome::from(PyType_FromSpec(&spec));
+  Outcome made = Outcome::from(PyType_FromSpec(&spec));
+  if (!made.is_value()) return made;
+  Outcome placed = place_fields(reinterpret_cast<PyTypeObject*>(made.peek()), def.layout);
+  if (!placed.is_value()) return placed;
+  return made;
 }
 
 // Compute and store the class attributes once. A thread that re-enters the

@@ -22,7 +22,7 @@ Outcome compare(PyObject* self, PyObject* other, int op) noexcept {
 // A new instance of the same variant holding f(value): `map` and `|`.
 template <Cls C>
 Outcome mapped(PyObject* self, PyObject* f) noexcept {
-  PyObject* result = PyObject_CallFunctionObjArgs(f, value_of(self), nullptr);
+  PyObject* result = call_one(f, value_of(self));
   if (result == nullptr) return Outcome::capture();
   return new_value<C>(Ref::steal(result));
 }

@@ -117,7 +117,7 @@ Outcome call_method(PyObject* obj, Name name, PyObject* arg) noexcept {
 }
 
 Outcome call_truth(PyObject* fn, PyObject* arg) noexcept {
-  Ref r = Ref::steal(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
+  Ref r = Ref::steal(call_one(fn, arg));
   if (!r) return Outcome::capture();
   const int truth = PyObject_IsTrue(r.get());
   if (truth < 0) return Outcome::capture();

@@ -45,7 +45,7 @@ inline Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexce
   PyObject* r = PyObject_RichCompare(mine, theirs, Py_EQ);
   if (OSTREL_UNLIKELY(r == nullptr)) return Outcome::capture();
   const int truth = r == Py_True ? 1 : r == Py_False ? 0 : PyObject_IsTrue(r);
-  Py_DECREF(r);
+  if (kCountConstants || (r != Py_True && r != Py_False)) Py_DECREF(r);
   if (OSTREL_UNLIKELY(truth < 0)) return Outcome::capture();
   return Outcome::boolean((truth != 0) == (op == Py_EQ));
 }
@@ -53,7 +53,7 @@ inline Outcome compare_payloads(PyObject* mine, PyObject* theirs, int op) noexce
 // fn(arg), or fn() when arg is null: positional only, result unchecked.
 inline Outcome call(PyObject* fn, PyObject* arg) noexcept {
   if (arg == nullptr) return Outcome::from(PyObject_CallNoArgs(fn));
-  return Outcome::from(PyObject_CallFunctionObjArgs(fn, arg, nullptr));
+  return Outcome::from(call_one(fn, arg));
 }
 // obj.<name>(arg), by ordinary attribute lookup.
 Outcome call_method(PyObject* obj, Name name, PyObject* arg) noexcept;

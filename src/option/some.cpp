@@ -21,7 +21,7 @@ Outcome some_str(PyObject* self) noexcept { return wrapped_form("Some(", value_o
 
 // A new Some holding the same value when pred(value) is true, else Nothing.
 Outcome some_filter(PyObject* self, const Args& a) noexcept {
-  Ref verdict = Ref::steal(PyObject_CallFunctionObjArgs(a[0], value_of(self), nullptr));
+  Ref verdict = Ref::steal(call_one(a[0], value_of(self)));
   const int keep = verdict ? PyObject_IsTrue(verdict.get()) : -1;
   if (keep < 0) return Outcome::capture();
   if (keep != 0) return new_some(Ref::borrow(value_of(self)));

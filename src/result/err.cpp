@@ -41,7 +41,7 @@ Outcome err_compare(PyObject* self, PyObject* other, int op) noexcept {
 // entry whose str() fails with an ordinary error contributes no text; any
 // other failure (an interrupt, a recursion, no memory) ends the rendering.
 Outcome err_text(PyObject* self, bool use_repr) noexcept {
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   TextBuilder b;
   b.append("Err(").append_form(e->error, use_repr);
   const Py_ssize_t n_notes = PyTuple_Size(e->notes);
@@ -146,7 +146,7 @@ Outcome err_with_meta(PyObject* self, const Args& a) noexcept {
 Outcome err_reduce(PyObject* self) noexcept {
   Outcome rebuild = rebuild_err_function();
   if (!rebuild.is_value()) return rebuild;
-  ErrObject* e = as_err(self);
+  ErrFields* e = as_err(self);
   Ref args = Ref::steal(PyTuple_Pack(3, e->error, e->notes, e->trace));
   if (!args) return Outcome::internal_null();
   PyObject* reduced = PyTuple_Pack(2, rebuild.peek(), args.get());
