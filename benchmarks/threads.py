@@ -26,6 +26,11 @@ ROWS = [
     ("some_nothing", "Some.filter(...) giving Nothing"),
     ("collect_small", "collect over a shared list of 1,000 Ok"),
 ]
+# CPython's own C types on the same build, for comparison: they share their type's count.
+REFERENCE = [
+    ("ref_deque", "CPython's own: collections.deque()", "deque()"),
+    ("ref_itemgetter", "CPython's own: operator.itemgetter(1)", "itemgetter(1)"),
+]
 THREADS = (1, 2, 4)
 
 
@@ -100,17 +105,30 @@ def rows(quick=False):
                 print(f"[threads] {label:<42} {name:<10} {per_call:8.1f} ns  "
                       + "  ".join(f"{t}: {s:.2f}x" for t, s in scale.items()), flush=True)
         out.append(row)
+    import collections
+    import operator
+    spaces = [{"deque": collections.deque, "itemgetter": operator.itemgetter} for _ in range(max(THREADS))]
+    for key, label, stmt in REFERENCE:
+        per_call, scale = scaling(spaces, stmt, reps, target)
+        out.append({"key": key, "op": label, "libs": {"cpython": {"ns": round(per_call, 1), "scale": scale}}})
+        print(f"[threads] {label:<42} {per_call:8.1f} ns  "
+              + "  ".join(f"{t}: {s:.2f}x" for t, s in scale.items()), flush=True)
     return out
 
 
 def table(found):
     """Markdown: per row, ostrel's ns per call and scaling, and each peer's beside it."""
-    peers = sorted({n for r in found for n in r["libs"]} - {"ostrel"})
+    peers = sorted({n for r in found for n in r["libs"]} - {"ostrel", "cpython"})
     head = ["Operation", "ostrel ns", "ostrel 2 thr", "ostrel 4 thr"]
     head += [f"{p}: ns, 2 thr, 4 thr" for p in peers]
     out = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for r in found:
         o = r["libs"].get("ostrel")
+        if o is None and "cpython" in r["libs"]:  # a reference row: its figures in ostrel's columns
+            c = r["libs"]["cpython"]
+            out.append("| " + " | ".join([r["op"], f"{c['ns']:.0f}", f"{c['scale'][2]:.2f}x",
+                                          f"{c['scale'][4]:.2f}x"] + ["—"] * len(peers)) + " |")
+            continue
         cells = [r["op"]] + ([f"{o['ns']:.0f}", f"{o['scale'][2]:.2f}x", f"{o['scale'][4]:.2f}x"]
                              if o else ["—"] * 3)
         for p in peers:
