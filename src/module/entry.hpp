@@ -24,7 +24,7 @@ using NewOp = Outcome (*)(PyTypeObject* type, const Args& args);
 
 namespace entry {
 
-inline PyObject* finish(Outcome&& o) noexcept {
+OSTREL_ALWAYS_INLINE PyObject* finish(Outcome&& o) noexcept {
   if (OSTREL_LIKELY(o.kind() == Outcome::Kind::Value)) return o.release_value();
   o.restore();
   return nullptr;

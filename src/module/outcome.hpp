@@ -20,7 +20,8 @@ class Outcome {
 
   Outcome(const Outcome&) = delete;
   Outcome& operator=(const Outcome&) = delete;
-  Outcome(Outcome&& o) noexcept : kind_(o.kind_), a_(o.a_), b_(o.b_), c_(o.c_), scalar_(o.scalar_) {
+  OSTREL_ALWAYS_INLINE Outcome(Outcome&& o) noexcept
+      : kind_(o.kind_), a_(o.a_), b_(o.b_), c_(o.c_), scalar_(o.scalar_) {
     o.kind_ = Kind::Scalar;
     o.a_ = o.b_ = o.c_ = nullptr;
   }
@@ -37,7 +38,7 @@ class Outcome {
     }
     return *this;
   }
-  ~Outcome() {
+  OSTREL_ALWAYS_INLINE ~Outcome() {
     if (OSTREL_UNLIKELY(a_ != nullptr || b_ != nullptr || c_ != nullptr)) clear();
   }
 

@@ -102,7 +102,12 @@ inline PyObject* call_one(PyObject* f, PyObject* arg) noexcept {
 #if defined(__GNUC__)
 #define OSTREL_LIKELY(x) __builtin_expect(!!(x), 1)
 #define OSTREL_UNLIKELY(x) __builtin_expect(!!(x), 0)
+// For the few tiny members every entry runs (an Outcome's destructor and
+// move): without it the compiler may call them out of line where the
+// free-threaded reference counts make an entry larger.
+#define OSTREL_ALWAYS_INLINE inline __attribute__((always_inline))
 #else
 #define OSTREL_LIKELY(x) (x)
 #define OSTREL_UNLIKELY(x) (x)
+#define OSTREL_ALWAYS_INLINE inline
 #endif
