@@ -2,6 +2,7 @@
 // (options), or its first failure, consuming nothing after that failure.
 #include "accel/helpers.hpp"
 #include "accel/variants.hpp"
+#include "module/threads.hpp"
 
 namespace ostrel::accel {
 
@@ -15,8 +16,7 @@ Outcome collect_variants(const char* fn, PyObject* iterable, PyObject* good, PyO
                          const char* expected) noexcept {
   Ref iterator = Ref::steal(PyObject_GetIter(iterable));
   if (!iterator) return Outcome::capture();
-  Ref values = Ref::steal(PyList_New(0));
-  if (!values) return Outcome::capture();
+  ListBuilder values;
   for (Py_ssize_t index = 0;; ++index) {
     Ref item = Ref::steal(PyIter_Next(iterator.get()));
     if (!item) {
@@ -26,14 +26,16 @@ Outcome collect_variants(const char* fn, PyObject* iterable, PyObject* good, PyO
     if (OSTREL_LIKELY(is_type(item.get(), good))) {
       Ref owner;
       PyObject* value = payload(item.get(), owner);
-      if (value == nullptr || PyList_Append(values.get(), value) < 0) return Outcome::capture();
+      if (value == nullptr || !values.append(value)) return Outcome::capture();
     } else if (is_type(item.get(), stop)) {
       return Outcome::value(std::move(item));
     } else {
       return wrong_item(fn, index, item.get(), expected);
     }
   }
-  return Outcome::from(PyObject_CallFunctionObjArgs(good, values.get(), nullptr));
+  Ref list = Ref::steal(values.finish());
+  if (!list) return Outcome::capture();
+  return Outcome::from(PyObject_CallFunctionObjArgs(good, list.get(), nullptr));
 }
 
 }  // namespace

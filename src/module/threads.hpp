@@ -24,6 +24,7 @@
 #include <sched.h>
 
 #include <atomic>
+#include <cstddef>
 
 // A variable of which every thread has its own copy in the free-threaded
 // build; with the GIL one copy serves, since only the GIL's holder runs here.
@@ -136,5 +137,86 @@ inline bool sole_reference([[maybe_unused]] PyObject* o) noexcept {
   return Py_REFCNT(o) == 1;
 #endif
 }
+
+// A list that one thread fills by appending and that nobody else sees until
+// it is complete (the payloads that collect and partition gather). In the
+// free-threaded build every PyList_Append takes and gives back the list's
+// lock, two atomic read-modify-writes that cost more than the rest of the
+// append; there the new references are gathered in a buffer of this
+// thread's and the list is made once, at its final size. Every other build
+// appends, as it always did (the abi3t build too: its limited API cannot
+// fill a list without the lock).
+class ListBuilder {
+ public:
+  ListBuilder() noexcept = default;
+  ListBuilder(const ListBuilder&) = delete;
+  ListBuilder& operator=(const ListBuilder&) = delete;
+#if OSTREL_FREE_THREADED && !OSTREL_ABI3T
+  ~ListBuilder() {
+    for (Py_ssize_t i = 0; i < size_; ++i) Py_DECREF(items_[i]);
+    PyMem_Free(items_);
+  }
+
+  // Append a new reference to `borrowed`; false, with an exception set, when
+  // there is no room.
+  bool append(PyObject* borrowed) noexcept {
+    if (OSTREL_UNLIKELY(size_ == capacity_)) {
+      const Py_ssize_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
+      if (grown > PY_SSIZE_T_MAX / static_cast<Py_ssize_t>(sizeof(PyObject*))) {
+        PyErr_NoMemory();
+        return false;
+      }
+      void* more = PyMem_Realloc(items_, static_cast<std::size_t>(grown) * sizeof(PyObject*));
+      if (more == nullptr) {
+        PyErr_NoMemory();
+        return false;
+      }
+      items_ = static_cast<PyObject**>(more);
+      capacity_ = grown;
+    }
+    Py_INCREF(borrowed);
+    items_[size_++] = borrowed;
+    return true;
+  }
+
+  // The list of everything appended (a new reference), or null with an
+  // exception set. The list is made at its size by repeating [None], which
+  // allocates its item array before the list holds any item (PyList_New(n)
+  // of 3.14t crashes when that allocation fails), and its items are then
+  // stored in place: None is immortal, so nothing is dropped for them.
+  PyObject* finish() noexcept {
+    if (size_ == 0) return PyList_New(0);
+    PyObject* one = PyList_New(0);
+    if (one == nullptr) return nullptr;
+    PyObject* list = PyList_Append(one, Py_None) == 0 ? PySequence_Repeat(one, size_) : nullptr;
+    Py_DECREF(one);
+    if (list == nullptr) return nullptr;
+    for (Py_ssize_t i = 0; i < size_; ++i) PyList_SET_ITEM(list, i, items_[i]);
+    size_ = 0;
+    return list;
+  }
+
+ private:
+  PyObject** items_ = nullptr;
+  Py_ssize_t size_ = 0;
+  Py_ssize_t capacity_ = 0;
+#else
+  ~ListBuilder() { Py_XDECREF(list_); }
+
+  bool append(PyObject* borrowed) noexcept {
+    if (OSTREL_UNLIKELY(list_ == nullptr) && (list_ = PyList_New(0)) == nullptr) return false;
+    return PyList_Append(list_, borrowed) == 0;
+  }
+
+  PyObject* finish() noexcept {
+    PyObject* list = list_ != nullptr ? list_ : PyList_New(0);
+    list_ = nullptr;
+    return list;
+  }
+
+ private:
+  PyObject* list_ = nullptr;
+#endif
+};
 
 }  // namespace ostrel
