@@ -26,10 +26,13 @@ ROWS = [
     ("some_nothing", "Some.filter(...) giving Nothing"),
     ("collect_small", "collect over a shared list of 1,000 Ok"),
 ]
-# CPython's own C types on the same build, for comparison: they share their type's count.
+# CPython's own C types on the same build, for comparison: deque() and itemgetter() share
+# their type's count; list() over a shared list counts the references to its shared items,
+# as collect does to the payloads (the same ints 0-999).
 REFERENCE = [
     ("ref_deque", "CPython's own: collections.deque()", "deque()"),
     ("ref_itemgetter", "CPython's own: operator.itemgetter(1)", "itemgetter(1)"),
+    ("ref_list", "CPython's own: list() of a shared list of 1,000 ints", "list(ints)"),
 ]
 THREADS = (1, 2, 4)
 
@@ -107,7 +110,9 @@ def rows(quick=False):
         out.append(row)
     import collections
     import operator
-    spaces = [{"deque": collections.deque, "itemgetter": operator.itemgetter} for _ in range(max(THREADS))]
+    ints = list(range(1000))
+    spaces = [{"deque": collections.deque, "itemgetter": operator.itemgetter, "ints": ints}
+              for _ in range(max(THREADS))]
     for key, label, stmt in REFERENCE:
         per_call, scale = scaling(spaces, stmt, reps, target)
         out.append({"key": key, "op": label, "libs": {"cpython": {"ns": round(per_call, 1), "scale": scale}}})
